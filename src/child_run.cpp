@@ -1,0 +1,75 @@
+#include "child_run.hpp"
+
+#include <chrono>
+
+#include "failure.hpp"
+#include "heading.hpp"
+#include "platform/platform.hpp"
+
+namespace tolvane {
+
+namespace {
+
+using namespace std::chrono_literals;
+constexpr auto grace = 250ms;
+
+[[noreturn]] void end_after_interrupt(platform::Child& child, const std::string& where) {
+  if (child.wait(platform::Clock::now() + grace, false) == platform::Child::Wait::timed_out) {
+    child.terminate();
+    child.wait(std::nullopt, false);
+  }
+  platform::take_interrupt();
+  throw Failure(where, kind::interrupted, "interrupted");
+}
+
+std::uint32_t wait_for_exit(platform::Child& child, const std::string& where) {
+  if (child.wait(std::nullopt, true) == platform::Child::Wait::interrupted)
+    end_after_interrupt(child, where);
+  // An interrupt that came as the child ended still stops the chain.
+  check_interrupt(where);
+  return child.exit_code();
+}
+
+}  // namespace
+
+void check_interrupt(const std::string& where) {
+  if (platform::take_interrupt()) throw Failure(where, kind::interrupted, "interrupted");
+}
+
+std::uint32_t run_component(const std::string& where, const std::string& program,
+                            const std::vector<std::string>& argv) {
+  check_interrupt(where);
+  platform::Child child(where, program, argv, false);
+  return wait_for_exit(child, where);
+}
+
+ConverterResult run_converter(const std::string& where, const std::string& program,
+                              const std::vector<std::string>& argv) {
+  check_interrupt(where);
+  auto decoder = platform::make_output_decoder();
+  LastLine last;
+  ConverterResult result;
+  std::string chunk, text;
+  bool valid = true;
+  platform::Child child(where, program, argv, true);
+  for (;;) {
+    const auto event = child.read(chunk);
+    if (event == platform::Child::Event::interrupted) end_after_interrupt(child, where);
+    if (event == platform::Child::Event::end) break;
+    // After an invalid byte the rest is still drained, so the converter is
+    // never left blocked on a full pipe.
+    if (!valid) continue;
+    text.clear();
+    valid = decoder->feed(chunk, text);
+    last.feed(text);
+  }
+  if (valid && !decoder->finish()) valid = false;
+  result.exit_code = wait_for_exit(child, where);
+  if (!valid)
+    result.decode_error = "the output is not valid " + decoder->name() + " text";
+  else
+    result.last_line = last.last();
+  return result;
+}
+
+}  // namespace tolvane

@@ -1,0 +1,559 @@
+// Windows implementation of the platform layer. Every call is the wide
+// one; text is converted to and from UTF-8 at this boundary only.
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdio>
+#include <iostream>
+
+#include "../command_line.hpp"
+#include "../failure.hpp"
+#include "../utf.hpp"
+#include "platform.hpp"
+
+namespace tolvane::platform {
+
+const paths::Flavour path_flavour = paths::Flavour::windows;
+const char* const module_suffix = ".dll";
+
+namespace {
+
+std::wstring wide(std::string_view text) {
+  const std::u16string u = utf::to_utf16(text);
+  return std::wstring(u.begin(), u.end());
+}
+
+std::string narrow(std::wstring_view text) {
+  return utf::from_utf16(
+      std::u16string_view(reinterpret_cast<const char16_t*>(text.data()), text.size()));
+}
+
+std::string system_text(DWORD code) {
+  wchar_t* buffer = nullptr;
+  const DWORD n = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  std::string text = n ? narrow(std::wstring_view(buffer, n)) : "unknown error";
+  if (buffer) LocalFree(buffer);
+  return text;
+}
+
+std::string error_kind(DWORD code) {
+  switch (code) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_BAD_NETPATH:
+      return kind::not_found;
+    case ERROR_DIRECTORY:
+      return "NotADirectoryError";
+    case ERROR_ACCESS_DENIED:
+      return "PermissionError";
+    default:
+      return kind::system;
+  }
+}
+
+Failure win_failure(const std::string& where, const std::string& api, DWORD code = GetLastError()) {
+  Failure f = system_failure(where, api, code, system_text(code));
+  return Failure(f.where(), error_kind(code), f.message());
+}
+
+// Calls fill(buffer, size) -> length until the text fits; fill returns the
+// needed size (or more than size) when the buffer is too small, 0 on
+// failure.
+template <class Fill>
+std::wstring grown(const std::string& where, const std::string& api, Fill fill) {
+  std::wstring buffer(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = fill(buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (n == 0) throw win_failure(where, api);
+    if (n < buffer.size()) {
+      buffer.resize(n);
+      return buffer;
+    }
+    buffer.resize(std::max<std::size_t>(n + 1, buffer.size() * 2));
+  }
+}
+
+std::atomic<bool> interrupt_flag{false};
+HANDLE interrupt_event = nullptr;
+
+void record_interrupt() {
+  interrupt_flag.store(true);
+  if (interrupt_event) SetEvent(interrupt_event);
+}
+
+// Runs on a thread of its own that the system starts; it only records.
+BOOL WINAPI on_console_event(DWORD type) {
+  if (type != CTRL_C_EVENT) return FALSE;  // Ctrl-Break and the rest: the system's way
+  record_interrupt();
+  return TRUE;
+}
+
+void bind_to_null_if_missing(DWORD which) {
+  const HANDLE h = GetStdHandle(which);
+  if (h != nullptr && h != INVALID_HANDLE_VALUE) return;
+  const HANDLE null_device = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                         OPEN_EXISTING, 0, nullptr);
+  if (null_device != INVALID_HANDLE_VALUE) SetStdHandle(which, null_device);
+}
+
+bool is_console(HANDLE h) {
+  DWORD mode = 0;
+  return GetConsoleMode(h, &mode) != 0;
+}
+
+}  // namespace
+
+void prepare_process() {
+  SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  bind_to_null_if_missing(STD_INPUT_HANDLE);
+  bind_to_null_if_missing(STD_OUTPUT_HANDLE);
+  bind_to_null_if_missing(STD_ERROR_HANDLE);
+  interrupt_event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  if (interrupt_event == nullptr) throw win_failure("start-up", "CreateEventW");
+  if (!SetConsoleCtrlHandler(on_console_event, TRUE))
+    throw win_failure("start-up", "SetConsoleCtrlHandler");
+}
+
+std::string executable_path() {
+  std::wstring buffer(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (n == 0) throw win_failure("start-up", "GetModuleFileNameW");
+    if (n < buffer.size()) {
+      buffer.resize(n);
+      return narrow(buffer);
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+void end_process(int status) {
+  std::cout.flush();
+  std::cerr.flush();
+  std::fflush(nullptr);
+  // Not ExitProcess: DLL detach code must not run while a detached worker
+  // may still hold locks.
+  TerminateProcess(GetCurrentProcess(), static_cast<UINT>(status));
+  ExitProcess(static_cast<UINT>(status));
+}
+
+void write_text(Stream stream, std::string_view text) {
+  std::string crlf;
+  crlf.reserve(text.size() + text.size() / 16);
+  for (char c : text) {
+    if (c == '\n') crlf += '\r';
+    crlf += c;
+  }
+  const HANDLE h = GetStdHandle(stream == Stream::out ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+  if (is_console(h)) {
+    const std::wstring w = wide(crlf);
+    std::size_t at = 0;
+    while (at < w.size()) {
+      DWORD written = 0;
+      const DWORD n = static_cast<DWORD>(std::min<std::size_t>(w.size() - at, 8192));
+      if (!WriteConsoleW(h, w.data() + at, n, &written, nullptr) || written == 0) return;
+      at += written;
+    }
+    return;
+  }
+  std::size_t at = 0;
+  while (at < crlf.size()) {
+    DWORD written = 0;
+    const DWORD n = static_cast<DWORD>(std::min<std::size_t>(crlf.size() - at, 1 << 20));
+    if (!WriteFile(h, crlf.data() + at, n, &written, nullptr) || written == 0) return;
+    at += written;
+  }
+}
+
+std::optional<int> console_width() {
+  CONSOLE_SCREEN_BUFFER_INFO info;
+  if (!GetConsoleScreenBufferInfo(GetStdHandle(STD_OUTPUT_HANDLE), &info)) return std::nullopt;
+  const int width = info.srWindow.Right - info.srWindow.Left + 1;
+  return width > 0 ? std::optional<int>(width) : std::nullopt;
+}
+
+std::optional<std::string> environment(const char* name) {
+  const std::wstring key = wide(name);
+  std::wstring buffer(256, L'\0');
+  for (;;) {
+    SetLastError(ERROR_SUCCESS);
+    const DWORD n =
+        GetEnvironmentVariableW(key.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (n == 0) {
+      if (GetLastError() == ERROR_ENVVAR_NOT_FOUND) return std::nullopt;
+      return std::string();
+    }
+    if (n < buffer.size()) {
+      buffer.resize(n);
+      return narrow(buffer);
+    }
+    buffer.resize(n);
+  }
+}
+
+std::string current_directory() {
+  return narrow(grown("getcwd", "GetCurrentDirectoryW", [](wchar_t* b, DWORD size) {
+    return GetCurrentDirectoryW(size, b);
+  }));
+}
+
+void change_directory(const std::string& path) {
+  if (!SetCurrentDirectoryW(wide(path).c_str()))
+    throw win_failure("chdir", "SetCurrentDirectoryW('" + path + "')");
+}
+
+std::string absolute_path(const std::string& path) {
+  const std::wstring normal = wide(paths::normalize(path_flavour, path));
+  return narrow(grown("abspath", "GetFullPathNameW('" + path + "')", [&](wchar_t* b, DWORD size) {
+    return GetFullPathNameW(normal.c_str(), size, b, nullptr);
+  }));
+}
+
+std::string final_path(const std::string& path) {
+  const HANDLE h = CreateFileW(wide(path).c_str(), FILE_READ_ATTRIBUTES,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) throw win_failure("realpath", "CreateFileW('" + path + "')");
+  std::wstring final;
+  try {
+    final = grown("realpath", "GetFinalPathNameByHandleW", [&](wchar_t* b, DWORD size) {
+      return GetFinalPathNameByHandleW(h, b, size, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    });
+  } catch (...) {
+    CloseHandle(h);
+    throw;
+  }
+  CloseHandle(h);
+  return paths::strip_extended_prefix(narrow(final));
+}
+
+std::string short_path(const std::string& path) {
+  const std::wstring long_form = wide(path);
+  std::wstring buffer(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n =
+        GetShortPathNameW(long_form.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (n == 0) return path;  // no short names on this volume: the long one stands
+    if (n < buffer.size()) {
+      buffer.resize(n);
+      return narrow(buffer);
+    }
+    buffer.resize(n);
+  }
+}
+
+bool interrupt_pending() { return interrupt_flag.load(); }
+
+bool take_interrupt() {
+  ResetEvent(interrupt_event);
+  return interrupt_flag.exchange(false);
+}
+
+namespace {
+DWORD milliseconds_until(std::optional<Clock::time_point> deadline) {
+  if (!deadline) return INFINITE;
+  const auto left = *deadline - Clock::now();
+  if (left <= Clock::duration::zero()) return 0;
+  // Rounded up, so a wait never ends just short of its deadline.
+  const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
+  return static_cast<DWORD>(std::min<long long>(ms, INFINITE - 1));
+}
+}  // namespace
+
+bool wait_for_interrupt(Clock::time_point deadline) {
+  for (;;) {
+    if (interrupt_flag.load()) return true;
+    if (Clock::now() >= deadline) return false;
+    if (WaitForSingleObject(interrupt_event, milliseconds_until(deadline)) == WAIT_OBJECT_0 &&
+        !interrupt_flag.load())
+      ResetEvent(interrupt_event);
+  }
+}
+
+void raise_interrupt_for_testing() { record_interrupt(); }
+
+// --- child processes -------------------------------------------------------
+
+struct Child::State {
+  HANDLE process = nullptr;
+  HANDLE out_read = INVALID_HANDLE_VALUE;
+  HANDLE read_done = nullptr;
+  OVERLAPPED overlapped{};
+  bool exited = false;
+  DWORD code = 0;
+};
+
+namespace {
+
+std::atomic<unsigned> pipe_serial{0};
+
+// An overlapped read end, so a read can be cut short by an interrupt, and
+// a plain, non-inheritable write end for the child.
+void make_output_pipe(const std::string& where, HANDLE& read_end, HANDLE& write_end) {
+  const std::wstring name = L"\\\\.\\pipe\\tolvane-" + std::to_wstring(GetCurrentProcessId()) +
+                            L"-" + std::to_wstring(pipe_serial.fetch_add(1)) + L"-" +
+                            std::to_wstring(GetTickCount64());
+  read_end = CreateNamedPipeW(name.c_str(),
+                              PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
+                              PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 0, 64 * 1024, 0,
+                              nullptr);
+  if (read_end == INVALID_HANDLE_VALUE) throw win_failure(where, "CreateNamedPipeW");
+  write_end = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                          FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (write_end == INVALID_HANDLE_VALUE) {
+    const DWORD code = GetLastError();
+    CloseHandle(read_end);
+    throw win_failure(where, "CreateFileW(pipe)", code);
+  }
+}
+
+// An inheritable duplicate of one of the launcher's handles, or null when
+// there is none to give.
+HANDLE inheritable_copy(HANDLE h) {
+  if (h == nullptr || h == INVALID_HANDLE_VALUE) return nullptr;
+  HANDLE copy = nullptr;
+  if (!DuplicateHandle(GetCurrentProcess(), h, GetCurrentProcess(), &copy, 0, TRUE,
+                       DUPLICATE_SAME_ACCESS))
+    return nullptr;
+  return copy;
+}
+
+}  // namespace
+
+Child::Child(const std::string& where, const std::string& program,
+             const std::vector<std::string>& argv, bool capture_output)
+    : state_(std::make_unique<State>()) {
+  HANDLE pipe_write = nullptr;
+  if (capture_output) make_output_pipe(where, state_->out_read, pipe_write);
+
+  HANDLE std_handles[3] = {
+      inheritable_copy(GetStdHandle(STD_INPUT_HANDLE)),
+      inheritable_copy(capture_output ? pipe_write : GetStdHandle(STD_OUTPUT_HANDLE)),
+      inheritable_copy(GetStdHandle(STD_ERROR_HANDLE))};
+  if (pipe_write) CloseHandle(pipe_write);
+  HANDLE inherited[3];
+  DWORD count = 0;
+  for (HANDLE h : std_handles)
+    if (h) inherited[count++] = h;
+  const auto close_copies = [&] {
+    for (HANDLE h : std_handles)
+      if (h) CloseHandle(h);
+  };
+
+  // Only these handles reach the child, whatever else may be inheritable.
+  SIZE_T list_size = 0;
+  InitializeProcThreadAttributeList(nullptr, 1, 0, &list_size);
+  std::vector<char> list_storage(list_size);
+  auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(list_storage.data());
+  if (!InitializeProcThreadAttributeList(list, 1, 0, &list_size)) {
+    close_copies();
+    throw win_failure(where, "InitializeProcThreadAttributeList");
+  }
+  if (count > 0 && !UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited,
+                                               count * sizeof(HANDLE), nullptr, nullptr)) {
+    const DWORD code = GetLastError();
+    DeleteProcThreadAttributeList(list);
+    close_copies();
+    throw win_failure(where, "UpdateProcThreadAttribute", code);
+  }
+
+  STARTUPINFOEXW startup{};
+  startup.StartupInfo.cb = sizeof startup;
+  startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+  startup.StartupInfo.hStdInput = std_handles[0];
+  startup.StartupInfo.hStdOutput = std_handles[1];
+  startup.StartupInfo.hStdError = std_handles[2];
+  startup.lpAttributeList = list;
+
+  // The application name is always given: with none, an unquoted path with
+  // blanks would be tried piece by piece.
+  const std::wstring application = wide(program);
+  std::wstring command_line = wide(join_command_line(argv));
+  PROCESS_INFORMATION info{};
+  const BOOL started = CreateProcessW(application.c_str(), command_line.data(), nullptr, nullptr,
+                                      TRUE, EXTENDED_STARTUPINFO_PRESENT, nullptr, nullptr,
+                                      &startup.StartupInfo, &info);
+  const DWORD code = GetLastError();
+  DeleteProcThreadAttributeList(list);
+  close_copies();
+  if (!started) {
+    state_->exited = true;
+    if (state_->out_read != INVALID_HANDLE_VALUE) CloseHandle(state_->out_read);
+    state_->out_read = INVALID_HANDLE_VALUE;
+    if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
+      throw Failure(where, kind::not_found, "no such component executable: " + program);
+    throw win_failure(where, "CreateProcessW('" + program + "')", code);
+  }
+  CloseHandle(info.hThread);
+  state_->process = info.hProcess;
+  state_->read_done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+}
+
+Child::~Child() {
+  if (state_->process) {
+    if (!state_->exited) {
+      TerminateProcess(state_->process, STATUS_CONTROL_C_EXIT);
+      WaitForSingleObject(state_->process, INFINITE);
+    }
+    CloseHandle(state_->process);
+  }
+  if (state_->out_read != INVALID_HANDLE_VALUE) CloseHandle(state_->out_read);
+  if (state_->read_done) CloseHandle(state_->read_done);
+}
+
+Child::Event Child::read(std::string& chunk) {
+  constexpr DWORD piece = 64 * 1024;
+  for (;;) {
+    if (interrupt_flag.load()) return Event::interrupted;
+    chunk.resize(piece);
+    state_->overlapped = OVERLAPPED{};
+    state_->overlapped.hEvent = state_->read_done;
+    ResetEvent(state_->read_done);
+    DWORD got = 0;
+    if (!ReadFile(state_->out_read, chunk.data(), piece, &got, &state_->overlapped)) {
+      DWORD code = GetLastError();
+      if (code == ERROR_IO_PENDING) {
+        HANDLE events[2] = {state_->read_done, interrupt_event};
+        if (WaitForMultipleObjects(2, events, FALSE, INFINITE) == WAIT_OBJECT_0 + 1 &&
+            interrupt_flag.load()) {
+          CancelIoEx(state_->out_read, &state_->overlapped);
+          GetOverlappedResult(state_->out_read, &state_->overlapped, &got, TRUE);
+          return Event::interrupted;
+        }
+        if (GetOverlappedResult(state_->out_read, &state_->overlapped, &got, TRUE))
+          code = ERROR_SUCCESS;
+        else
+          code = GetLastError();
+      }
+      if (code == ERROR_BROKEN_PIPE) return Event::end;
+      if (code != ERROR_SUCCESS && code != ERROR_MORE_DATA) throw win_failure("read", "ReadFile", code);
+    }
+    if (got > 0) {
+      chunk.resize(got);
+      return Event::data;
+    }
+  }
+}
+
+Child::Wait Child::wait(std::optional<Clock::time_point> deadline, bool interruptible) {
+  for (;;) {
+    if (state_->exited) return Wait::exited;
+    if (interruptible && interrupt_flag.load()) return Wait::interrupted;
+    HANDLE events[2] = {state_->process, interrupt_event};
+    const DWORD r =
+        WaitForMultipleObjects(interruptible ? 2 : 1, events, FALSE, milliseconds_until(deadline));
+    if (r == WAIT_OBJECT_0) {
+      GetExitCodeProcess(state_->process, &state_->code);
+      state_->exited = true;
+    } else if (r == WAIT_TIMEOUT) {
+      return Wait::timed_out;
+    } else if (r == WAIT_OBJECT_0 + 1) {
+      if (!interrupt_flag.load()) ResetEvent(interrupt_event);
+    } else {
+      throw win_failure("wait", "WaitForMultipleObjects");
+    }
+  }
+}
+
+void Child::terminate() {
+  if (!state_->exited) TerminateProcess(state_->process, STATUS_CONTROL_C_EXIT);
+}
+
+std::uint32_t Child::exit_code() const { return state_->code; }
+
+// --- output decoding -------------------------------------------------------
+
+namespace {
+
+// Strict decoding in the active ANSI code page. A lead byte that a read
+// splits from its trail byte is carried to the next read; lead bytes are
+// found by a forward scan from a character boundary.
+class AnsiDecoder final : public OutputDecoder {
+ public:
+  AnsiDecoder() : code_page_(GetACP()) {
+    CPINFOEXW info{};
+    if (GetCPInfoExW(code_page_, 0, &info)) max_char_size_ = info.MaxCharSize;
+  }
+
+  bool feed(std::string_view bytes, std::string& out) override {
+    if (failed_) return false;
+    if (code_page_ == CP_UTF8) return (failed_ = !utf8_.feed(bytes, out)) == false;
+    if (!carry_.empty() && !bytes.empty()) {
+      carry_ += bytes[0];
+      bytes.remove_prefix(1);
+      if (!convert(carry_, out)) return false;
+      carry_.clear();
+    }
+    std::size_t complete = bytes.size();
+    if (max_char_size_ == 2)
+      complete = utf::complete_dbcs_prefix(
+          bytes, [&](unsigned char b) { return IsDBCSLeadByteEx(code_page_, b) != 0; });
+    if (!convert(bytes.substr(0, complete), out)) return false;
+    carry_.assign(bytes.substr(complete));
+    return true;
+  }
+
+  bool finish() override {
+    return !failed_ && carry_.empty() && (code_page_ != CP_UTF8 || utf8_.finish());
+  }
+
+  std::string name() const override { return "cp" + std::to_string(code_page_); }
+
+ private:
+  bool convert(std::string_view bytes, std::string& out) {
+    if (bytes.empty()) return true;
+    const int n = static_cast<int>(bytes.size());
+    wide_.resize(bytes.size());
+    const int got = MultiByteToWideChar(code_page_, MB_ERR_INVALID_CHARS, bytes.data(), n,
+                                        wide_.data(), static_cast<int>(wide_.size()));
+    if (got <= 0) {
+      failed_ = true;
+      return false;
+    }
+    out += utf::from_utf16(std::u16string_view(reinterpret_cast<const char16_t*>(wide_.data()),
+                                               static_cast<std::size_t>(got)));
+    return true;
+  }
+
+  UINT code_page_;
+  UINT max_char_size_ = 1;
+  bool failed_ = false;
+  std::string carry_;
+  std::wstring wide_;
+  utf::Utf8Validator utf8_;
+};
+
+}  // namespace
+
+std::unique_ptr<OutputDecoder> make_output_decoder() { return std::make_unique<AnsiDecoder>(); }
+
+// --- modules ---------------------------------------------------------------
+
+void* load_module(const std::string& where, const std::string& path) {
+  HMODULE module = LoadLibraryExW(wide(path).c_str(), nullptr,
+                                  LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
+  if (module == nullptr) {
+    const DWORD code = GetLastError();
+    throw Failure(where, kind::binding,
+                  path + ": " + system_failure(where, "LoadLibraryExW", code, system_text(code)).message());
+  }
+  return reinterpret_cast<void*>(module);
+}
+
+void* find_entry(const std::string& where, void* module, const char* name) {
+  FARPROC address = GetProcAddress(reinterpret_cast<HMODULE>(module), name);
+  if (address == nullptr) {
+    const DWORD code = GetLastError();
+    throw Failure(where, kind::binding,
+                  std::string(name) + ": " +
+                      system_failure(where, "GetProcAddress", code, system_text(code)).message());
+  }
+  return reinterpret_cast<void*>(address);
+}
+
+}  // namespace tolvane::platform

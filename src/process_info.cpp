@@ -1,0 +1,28 @@
+#include "process_info.hpp"
+
+#include "failure.hpp"
+#include "paths.hpp"
+#include "platform/platform.hpp"
+
+namespace tolvane {
+
+namespace {
+std::string& stored_invocation_path() {
+  static std::string path;
+  return path;
+}
+}  // namespace
+
+void set_invocation_path(std::string path) { stored_invocation_path() = std::move(path); }
+
+const std::string& invocation_path() { return stored_invocation_path(); }
+
+std::string program_name() {
+  return paths::basename(platform::path_flavour, stored_invocation_path());
+}
+
+void report_failure_on_stderr(const Failure& failure) {
+  platform::write_text(platform::Stream::err, diagnostic(program_name(), failure));
+}
+
+}  // namespace tolvane

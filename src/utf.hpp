@@ -1,0 +1,51 @@
+// Unicode text helpers shared by both platforms: lossless UTF-8 <-> UTF-16
+// conversion (unpaired surrogates survive as their generalised UTF-8 form,
+// so no Windows file name or argument is ever mangled), code point
+// counting, and strict streaming validation of UTF-8.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace tolvane::utf {
+
+std::u16string to_utf16(std::string_view utf8);
+std::string from_utf16(std::u16string_view utf16);
+
+// Appends one code point as UTF-8.
+void append_code_point(std::string& out, char32_t cp);
+
+// Number of code points in well-formed UTF-8.
+std::size_t code_points(std::string_view utf8);
+
+// Strict UTF-8 over a stream of arbitrary pieces: a character split between
+// two pieces is carried to the next one; overlong forms, surrogates and
+// code points past U+10FFFF are errors.
+class Utf8Validator {
+ public:
+  // Appends the complete characters of the carried bytes and piece to out
+  // and keeps an unfinished last one; false at the first invalid sequence.
+  bool feed(std::string_view piece, std::string& out);
+  // false when the stream ended inside a character.
+  bool finish() const { return carry_.empty(); }
+
+ private:
+  std::string carry_;
+};
+
+// For double-byte code pages: the length of the longest prefix of bytes
+// that holds only complete characters, found by a forward scan (a trail
+// byte can look like a lead byte, so one can never scan backwards).
+template <class IsLead>
+std::size_t complete_dbcs_prefix(std::string_view bytes, IsLead is_lead) {
+  std::size_t i = 0;
+  while (i < bytes.size()) {
+    std::size_t step = is_lead(static_cast<unsigned char>(bytes[i])) ? 2 : 1;
+    if (i + step > bytes.size()) break;
+    i += step;
+  }
+  return i;
+}
+
+}  // namespace tolvane::utf
