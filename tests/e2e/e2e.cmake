@@ -1,0 +1,19 @@
+# Each tests/e2e/test_*.py is one ctest test that drives the real built
+# executables: natively, or under Wine for the Windows build.
+file(GLOB TOLVANE_E2E_MODULES CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/test_*.py)
+if(WIN32)
+  set(TOLVANE_E2E_PLATFORM windows)
+else()
+  set(TOLVANE_E2E_PLATFORM native)
+endif()
+foreach(module_file ${TOLVANE_E2E_MODULES})
+  get_filename_component(module ${module_file} NAME_WE)
+  add_test(NAME e2e_${module}
+           COMMAND ${TOLVANE_PYTHON} -m unittest -v ${module}
+           WORKING_DIRECTORY ${CMAKE_CURRENT_LIST_DIR})
+  set_tests_properties(e2e_${module} PROPERTIES
+    ENVIRONMENT "TOLVANE_E2E_PLATFORM=${TOLVANE_E2E_PLATFORM};TOLVANE_E2E_BUILD_DIR=${CMAKE_BINARY_DIR};TOLVANE_E2E_WINE_RUN=${PROJECT_SOURCE_DIR}/cmake/wine-run.sh;PYTHONDONTWRITEBYTECODE=1;${TOLVANE_TEST_ENV}")
+  if(WIN32)
+    set_tests_properties(e2e_${module} PROPERTIES FIXTURES_REQUIRED wine)
+  endif()
+endforeach()
