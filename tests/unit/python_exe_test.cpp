@@ -1,0 +1,480 @@
+// The in-process pipeline driven with components linked into this test:
+// step order, the current directory at each step, object lifetimes,
+// failures from every operation, and the unattended mode's wait.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <set>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+#include <tolvane/component.hpp>
+
+#include "components.hpp"
+#include "failure.hpp"
+#include "main.hpp"
+#include "platform/platform.hpp"
+#include "process_info.hpp"
+
+namespace tolvane {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using component::Converter;
+using component::Editor;
+using component::Monitor;
+using component::Window;
+
+// What the components saw, shared with the detached worker, so it
+// outlives a test whose worker is still running.
+struct Script {
+  std::mutex mutex;
+  std::vector<std::string> journal;
+  std::set<std::string> throw_in;  // operations that throw
+  std::string converter_moves_to;  // where CONVERTER.main goes
+  bool dflag = false;
+  std::optional<std::string> heading = "Bracket under load";
+  bool nogui = false;
+  bool done_at_once = true;
+  std::chrono::milliseconds handler_takes{0};
+  int handler_calls = 0;
+  std::thread::id handler_thread, nogui_mode_thread, worker_thread;
+  std::optional<std::string> editor_header;
+  std::string res2frd_seen;
+  bool done_seen_by_monitor_main = false;
+
+  void note(const std::string& event) {
+    std::lock_guard<std::mutex> lock(mutex);
+    journal.push_back(event + " @" + getcwd());
+  }
+  void maybe_throw(const std::string& operation) {
+    if (throw_in.count(operation)) throw std::runtime_error(operation + " failed");
+  }
+};
+
+std::shared_ptr<Script> script;
+
+class TestConverter : public Converter {
+ public:
+  TestConverter(std::shared_ptr<Script> s, const std::string& inp, const std::string& dir)
+      : s_(std::move(s)) {
+    s_->note("CONVERTER(" + inp + ", " + dir + ")");
+    s_->maybe_throw("CONVERTER");
+  }
+  ~TestConverter() override { s_->note("~CONVERTER"); }
+  void main() override {
+    s_->note("CONVERTER.main");
+    s_->maybe_throw("CONVERTER.main");
+    if (!s_->converter_moves_to.empty()) chdir(s_->converter_moves_to);
+    dflag = s_->dflag;
+    heading = s_->heading;
+  }
+
+ private:
+  std::shared_ptr<Script> s_;
+};
+
+class TestWindow : public Window {
+ public:
+  explicit TestWindow(std::shared_ptr<Script> s) : s_(std::move(s)) {}
+  void destroy() override {
+    s_->note("EDITOR.root.destroy");
+    s_->maybe_throw("EDITOR.root.destroy");
+  }
+
+ private:
+  std::shared_ptr<Script> s_;
+};
+
+class TestEditor : public Editor {
+ public:
+  TestEditor(std::shared_ptr<Script> s, const std::string& inp, const std::string& setting)
+      : s_(std::move(s)) {
+    s_->note("EDITOR(" + inp + ", " + setting + ")");
+    s_->maybe_throw("EDITOR");
+    root = std::make_unique<TestWindow>(s_);
+  }
+  ~TestEditor() override { s_->note("~EDITOR"); }
+  void editor(const std::optional<std::string>& header, const std::string& exepath) override {
+    s_->note("EDITOR.editor(" + exepath + ")");
+    s_->editor_header = header;
+    s_->maybe_throw("EDITOR.editor");
+  }
+
+ private:
+  std::shared_ptr<Script> s_;
+};
+
+class TestMonitor : public Monitor {
+ public:
+  TestMonitor(std::shared_ptr<Script> s, const std::string& model, const std::string& setting,
+              const void* parent)
+      : s_(std::move(s)) {
+    s_->note("MONITOR(" + model + ", " + setting + (parent ? ", parent)" : ", null)"));
+    s_->maybe_throw("MONITOR");
+    nogui = s_->nogui;
+    done.store(true);  // shows whether the launcher wrote it
+  }
+  ~TestMonitor() override { s_->note("~MONITOR"); }
+  void nogui_mode() override {
+    s_->note("MONITOR.nogui_mode");
+    s_->nogui_mode_thread = std::this_thread::get_id();
+    s_->res2frd_seen = res2frd_path;
+    s_->maybe_throw("MONITOR.nogui_mode");
+  }
+  void run_process() override {
+    s_->worker_thread = std::this_thread::get_id();
+    s_->maybe_throw("MONITOR.run_process");
+    if (s_->done_at_once) done.store(true);
+  }
+  void signal_handler(int signum) override {
+    {
+      std::lock_guard<std::mutex> lock(s_->mutex);
+      ++s_->handler_calls;
+      s_->handler_thread = std::this_thread::get_id();
+    }
+    EXPECT_EQ(signum, SIGINT);
+    s_->maybe_throw("MONITOR.signal_handler");
+    std::this_thread::sleep_for(s_->handler_takes);
+  }
+  void monitor_main() override {
+    s_->note("MONITOR.monitor_main");
+    s_->res2frd_seen = res2frd_path;
+    s_->done_seen_by_monitor_main = done.load();
+    s_->maybe_throw("MONITOR.monitor_main");
+  }
+
+ private:
+  std::shared_ptr<Script> s_;
+};
+
+Converter* make_converter(const std::string& inp, const std::string& dir) {
+  return new TestConverter(script, inp, dir);
+}
+Editor* make_editor(const std::string& inp, const std::string& setting) {
+  return new TestEditor(script, inp, setting);
+}
+Monitor* make_monitor(const std::string& model, const std::string& setting, const void* parent) {
+  return new TestMonitor(script, model, setting, parent);
+}
+
+class PythonExe : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    platform::take_interrupt();
+    script = std::make_shared<Script>();
+    saved_cwd_ = getcwd();
+    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    for (char& c : name)
+      if (c == '/') c = '_';
+    base_ = fs::path(realpath(fs::temp_directory_path().string())) /
+            ("tolvane-python-exe-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+             "-" + name);
+    fs::remove_all(base_);
+    fs::create_directories(base_ / "start");
+    fs::create_directories(base_ / "jobs" / "beam");
+    fs::create_directories(base_ / "elsewhere");
+    chdir((base_ / "start").string());
+    set_invocation_path(platform::executable_path());
+    set_entry_binder([this](const std::string& module, const std::string& entry) -> void* {
+      script->note("bind " + entry + " from " + module);
+      if (missing_ == entry) return nullptr;
+      if (entry == "CONVERTER") return reinterpret_cast<void*>(&make_converter);
+      if (entry == "EDITOR") return reinterpret_cast<void*>(&make_editor);
+      if (entry == "MONITOR") return reinterpret_cast<void*>(&make_monitor);
+      return nullptr;
+    });
+  }
+  void TearDown() override {
+    set_entry_binder(nullptr);
+    chdir(saved_cwd_);
+    platform::take_interrupt();
+    std::error_code ignored;
+    fs::remove_all(base_, ignored);
+  }
+
+  Tolvane launcher() {
+    const std::string deck = (base_ / "jobs" / "beam.inp").string();
+    return Tolvane(deck, (base_ / "jobs").string(), "/opt/solver/FrontISTR-DEV250506");
+  }
+
+  std::string at(const fs::path& p) const { return " @" + p.string(); }
+  std::vector<std::string> journal() {
+    std::lock_guard<std::mutex> lock(script->mutex);
+    return script->journal;
+  }
+
+  fs::path base_;
+  std::string saved_cwd_;
+  std::string missing_;
+};
+
+TEST_F(PythonExe, RunsTheStepsInOrderInTheRightDirectories) {
+  script->converter_moves_to = (base_ / "elsewhere").string();
+  Tolvane t = launcher();
+  t.python_exe();
+
+  const std::string root = realpath(dirname(platform::executable_path()));
+  const std::string setting = join(root, "session.xml");
+  const fs::path start = base_ / "start", model = base_ / "jobs" / "beam";
+  const std::vector<std::string> expected = {
+      "bind CONVERTER from inp_converter.main" + at(start),
+      "bind EDITOR from editor.gui" + at(start),
+      "bind MONITOR from monitor.gui" + at(start),
+      "CONVERTER(" + t.inp_path + ", " + t.dir_path + ")" + at(start),
+      "CONVERTER.main" + at(start),
+      "~CONVERTER" + at(base_ / "elsewhere"),
+      "EDITOR(" + t.inp_path + ", " + setting + ")" + at(start),
+      "EDITOR.editor(/opt/solver/FrontISTR-DEV250506)" + at(start),
+      "EDITOR.root.destroy" + at(start),
+      "~EDITOR" + at(start),
+      "MONITOR(" + model.string() + ", " + setting + ", null)" + at(model),
+      "MONITOR.monitor_main" + at(model),
+      "~MONITOR" + at(model),
+  };
+  EXPECT_EQ(journal(), expected);
+  EXPECT_EQ(t.root_dir, root);
+  EXPECT_EQ(t.setting, setting);
+  EXPECT_EQ(script->res2frd_seen, join(join(root, "exes"), "res2frd.exe"));
+  EXPECT_EQ(script->editor_header, "Bracket under load");
+  EXPECT_EQ(getcwd(), model.string());
+}
+
+TEST_F(PythonExe, AttendedModeLeavesDoneAloneAndStartsNoWorker) {
+  launcher().python_exe();
+  EXPECT_TRUE(script->done_seen_by_monitor_main);
+  EXPECT_EQ(script->worker_thread, std::thread::id());
+  EXPECT_EQ(script->nogui_mode_thread, std::thread::id());
+}
+
+TEST_F(PythonExe, ConversionFailureEndsWithStatusOneAndNoEditor) {
+  script->dflag = true;
+  script->converter_moves_to = (base_ / "elsewhere").string();
+  try {
+    launcher().python_exe();
+    FAIL() << "no exit request";
+  } catch (const ExitRequest& request) {
+    EXPECT_EQ(request.status, 1);
+  }
+  for (const auto& event : journal()) EXPECT_EQ(event.find("EDITOR("), std::string::npos) << event;
+  EXPECT_EQ(getcwd(), (base_ / "elsewhere").string());
+}
+
+TEST_F(PythonExe, NullAndEmptyHeadingsReachTheEditorUnchanged) {
+  script->heading = std::nullopt;
+  launcher().python_exe();
+  EXPECT_EQ(script->editor_header, std::nullopt);
+
+  chdir((base_ / "start").string());
+  script = std::make_shared<Script>();
+  script->heading = "";
+  launcher().python_exe();
+  EXPECT_EQ(script->editor_header, std::optional<std::string>(""));
+}
+
+TEST_F(PythonExe, MissingModelDirectoryFailsAfterTheEditorAndBeforeTheMonitor) {
+  fs::remove(base_ / "jobs" / "beam");
+  try {
+    launcher().python_exe();
+    FAIL() << "no failure";
+  } catch (const Failure& failure) {
+    EXPECT_EQ(failure.where(), "chdir");
+    EXPECT_EQ(failure.kind(), kind::not_found);
+  }
+  const auto events = journal();
+  ASSERT_FALSE(events.empty());
+  EXPECT_EQ(events.back(), "~EDITOR" + at(base_ / "start"));
+}
+
+class MissingEntry : public PythonExe, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(MissingEntry, StopsBeforeTheConverterExists) {
+  missing_ = GetParam();
+  try {
+    launcher().python_exe();
+    FAIL() << "no failure";
+  } catch (const Failure& failure) {
+    EXPECT_EQ(failure.kind(), kind::binding);
+    EXPECT_NE(failure.where().find(GetParam()), std::string::npos) << failure.where();
+  }
+  for (const auto& event : journal()) EXPECT_EQ(event.rfind("bind", 0), 0u) << event;
+  EXPECT_EQ(getcwd(), (base_ / "start").string());
+}
+
+INSTANTIATE_TEST_SUITE_P(Entries, MissingEntry, ::testing::Values("CONVERTER", "EDITOR", "MONITOR"));
+
+class ThrowingOperation : public PythonExe, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(ThrowingOperation, BecomesAFailureNamingTheComponentAndOperation) {
+  script->throw_in.insert(GetParam());
+  script->nogui = std::string(GetParam()) == "MONITOR.nogui_mode";
+  try {
+    launcher().python_exe();
+    FAIL() << "no failure";
+  } catch (const Failure& failure) {
+    EXPECT_EQ(failure.where(), GetParam());
+    EXPECT_EQ(failure.kind(), "std::runtime_error");
+    EXPECT_EQ(failure.message(), std::string(GetParam()) + " failed");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Operations, ThrowingOperation,
+                         ::testing::Values("CONVERTER", "CONVERTER.main", "EDITOR", "EDITOR.editor",
+                                           "EDITOR.root.destroy", "MONITOR", "MONITOR.monitor_main",
+                                           "MONITOR.nogui_mode"),
+                         [](const auto& info) {
+                           std::string name = info.param;
+                           for (char& c : name)
+                             if (c == '.') c = '_';
+                           return name;
+                         });
+
+TEST_F(PythonExe, InterruptDuringAComponentCallEndsTheRunWhenTheCallReturns) {
+  script->throw_in.clear();
+  set_entry_binder([](const std::string&, const std::string& entry) -> void* {
+    if (entry == "CONVERTER")
+      return reinterpret_cast<void*>(+[](const std::string& inp, const std::string& dir) -> Converter* {
+        platform::raise_interrupt_for_testing();  // Ctrl-C while the converter works
+        return make_converter(inp, dir);
+      });
+    if (entry == "EDITOR") return reinterpret_cast<void*>(&make_editor);
+    return reinterpret_cast<void*>(&make_monitor);
+  });
+  try {
+    launcher().python_exe();
+    FAIL() << "no failure";
+  } catch (const Failure& failure) {
+    EXPECT_EQ(failure.kind(), kind::interrupted);
+    EXPECT_EQ(failure.where(), "CONVERTER.main");
+  }
+  for (const auto& event : journal()) EXPECT_EQ(event.find("EDITOR("), std::string::npos) << event;
+}
+
+// --- unattended mode ---------------------------------------------------------
+
+class Unattended : public PythonExe {
+ protected:
+  void SetUp() override {
+    PythonExe::SetUp();
+    script->nogui = true;
+  }
+  // Runs the pipeline; `during` runs on a helper thread meanwhile.
+  std::chrono::duration<double> timed_run(std::function<void()> during = {}) {
+    std::thread helper;
+    const auto start = std::chrono::steady_clock::now();
+    if (during) helper = std::thread(during);
+    Tolvane t = launcher();
+    try {
+      t.python_exe();
+    } catch (...) {
+      if (helper.joinable()) helper.join();
+      throw;
+    }
+    const auto took = std::chrono::steady_clock::now() - start;
+    if (helper.joinable()) helper.join();
+    return took;
+  }
+};
+
+// The monitor object of the current unattended run, found the way another
+// monitor thread would hold it.
+std::atomic<Monitor*> current_monitor{nullptr};
+Monitor* make_tracked_monitor(const std::string& model, const std::string& setting, const void* p) {
+  Monitor* m = make_monitor(model, setting, p);
+  current_monitor.store(m);
+  return m;
+}
+
+TEST_F(Unattended, DoneAtOnceStillWaitsTheFirstFullSecond) {
+  const auto took = timed_run();
+  EXPECT_GE(took, 1s);
+  EXPECT_LT(took, 1.9s);
+  EXPECT_EQ(script->nogui_mode_thread, std::this_thread::get_id());
+  EXPECT_NE(script->worker_thread, std::this_thread::get_id());
+  EXPECT_EQ(script->handler_calls, 0);
+  EXPECT_EQ(script->res2frd_seen,
+            join(join(realpath(dirname(platform::executable_path())), "exes"), "res2frd.exe"));
+}
+
+void set_done_after(std::chrono::milliseconds delay) {
+  std::this_thread::sleep_for(delay);
+  while (current_monitor.load() == nullptr) std::this_thread::sleep_for(10ms);
+  current_monitor.load()->done.store(true);
+}
+
+TEST_F(Unattended, InterruptsCallTheHandlerOnTheMainThreadAndTheWaitGoesOn) {
+  script->done_at_once = false;
+  script->handler_takes = 300ms;
+  current_monitor.store(nullptr);
+  set_entry_binder([](const std::string&, const std::string& entry) -> void* {
+    if (entry == "CONVERTER") return reinterpret_cast<void*>(&make_converter);
+    if (entry == "EDITOR") return reinterpret_cast<void*>(&make_editor);
+    return reinterpret_cast<void*>(&make_tracked_monitor);
+  });
+  const auto took = timed_run([] {
+    while (current_monitor.load() == nullptr) std::this_thread::sleep_for(5ms);
+    std::this_thread::sleep_for(200ms);
+    platform::raise_interrupt_for_testing();  // first call
+    std::this_thread::sleep_for(100ms);
+    // Three more while the handler still runs: they make one more call.
+    platform::raise_interrupt_for_testing();
+    platform::raise_interrupt_for_testing();
+    platform::raise_interrupt_for_testing();
+    set_done_after(2000ms);
+  });
+  EXPECT_EQ(script->handler_calls, 2);
+  EXPECT_EQ(script->handler_thread, std::this_thread::get_id());
+  EXPECT_GE(took, 2.3s);
+  EXPECT_LT(took, 4s);
+  current_monitor.store(nullptr);
+}
+
+TEST_F(Unattended, AFailingWorkerIsReportedAndTheWaitGoesOn) {
+  script->done_at_once = false;
+  script->throw_in.insert("MONITOR.run_process");
+  current_monitor.store(nullptr);
+  set_entry_binder([](const std::string&, const std::string& entry) -> void* {
+    if (entry == "CONVERTER") return reinterpret_cast<void*>(&make_converter);
+    if (entry == "EDITOR") return reinterpret_cast<void*>(&make_editor);
+    return reinterpret_cast<void*>(&make_tracked_monitor);
+  });
+  ::testing::internal::CaptureStderr();
+  const auto took = timed_run([] { set_done_after(1500ms); });
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find(": MONITOR.run_process: std::runtime_error: MONITOR.run_process failed"),
+            std::string::npos)
+      << err;
+  EXPECT_GE(took, 2s);
+  current_monitor.store(nullptr);
+}
+
+TEST_F(Unattended, AFailingHandlerEndsThePipelineWithItsFailure) {
+  script->done_at_once = false;
+  script->throw_in.insert("MONITOR.signal_handler");
+  current_monitor.store(nullptr);
+  set_entry_binder([](const std::string&, const std::string& entry) -> void* {
+    if (entry == "CONVERTER") return reinterpret_cast<void*>(&make_converter);
+    if (entry == "EDITOR") return reinterpret_cast<void*>(&make_editor);
+    return reinterpret_cast<void*>(&make_tracked_monitor);
+  });
+  try {
+    timed_run([] {
+      while (current_monitor.load() == nullptr) std::this_thread::sleep_for(5ms);
+      std::this_thread::sleep_for(300ms);
+      platform::raise_interrupt_for_testing();
+    });
+    FAIL() << "no failure";
+  } catch (const Failure& failure) {
+    EXPECT_EQ(failure.where(), "MONITOR.signal_handler");
+  }
+  current_monitor.store(nullptr);
+}
+
+}  // namespace
+}  // namespace tolvane
