@@ -1,0 +1,40 @@
+#include <memory>
+
+#include "console.hpp"
+#include "tolvane/component.hpp"
+
+namespace {
+
+using samples::print_line;
+using samples::Stream;
+
+class Window final : public tolvane::component::Window {
+ public:
+  void destroy() override { print_line(Stream::out, "editor: window closed"); }
+};
+
+class Editor final : public tolvane::component::Editor {
+ public:
+  Editor(std::string inp_path, std::string setting)
+      : inp_path_(std::move(inp_path)), setting_(std::move(setting)) {
+    root = std::make_unique<Window>();
+  }
+
+  void editor(const std::optional<std::string>& header, const std::string& exepath) override {
+    print_line(Stream::out, "editor: deck " + inp_path_);
+    print_line(Stream::out, "editor: solver " + exepath);
+    print_line(Stream::out, "editor: setting " + setting_);
+    print_line(Stream::out, "editor: header " + header.value_or("(none)"));
+  }
+
+ private:
+  std::string inp_path_;
+  std::string setting_;
+};
+
+}  // namespace
+
+TOLVANE_COMPONENT_EXPORT tolvane::component::Editor* EDITOR(const std::string& inp_path,
+                                                            const std::string& setting) {
+  return new Editor(inp_path, setting);
+}
