@@ -7,8 +7,9 @@
 //   TOLVANE_TEST_NOGUI    "1": the monitor runs unattended
 //   TOLVANE_TEST_WORK     seconds run_process works before done (default 0;
 //                         negative: never done by itself)
-// Every call prints one line "OPERATION cwd=DIR" so the test sees order and
-// directories; the converter creates the model directory.
+//   TOLVANE_TEST_NO_MODEL "1": the converter creates no model directory
+// Every call prints one line "OPERATION<tab>DIR<tab>DETAIL" so the test
+// sees order and directories.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -29,9 +30,8 @@ std::string env(const char* name, const char* fallback = "") {
 }
 
 void note(const std::string& operation, const std::string& detail = "") {
-  std::string line = operation + " cwd=" + std::filesystem::current_path().string();
-  if (!detail.empty()) line += " " + detail;
-  line += "\n";
+  const std::string line =
+      operation + "\t" + std::filesystem::current_path().string() + "\t" + detail + "\n";
   std::fwrite(line.data(), 1, line.size(), stdout);
   std::fflush(stdout);
   if (env("TOLVANE_TEST_THROW") == operation) throw std::runtime_error(operation + " went wrong");
@@ -42,7 +42,8 @@ class ScriptedConverter : public Converter {
   ScriptedConverter(const std::string& inp, const std::string&) : inp_(inp) { note("CONVERTER"); }
   void main() override {
     note("CONVERTER.main");
-    std::filesystem::create_directories(inp_.substr(0, inp_.size() - 4));
+    if (env("TOLVANE_TEST_NO_MODEL") != "1")
+      std::filesystem::create_directories(inp_.substr(0, inp_.size() - 4));
     dflag = env("TOLVANE_TEST_DFLAG") == "1";
     if (std::getenv("TOLVANE_TEST_HEADING")) heading = env("TOLVANE_TEST_HEADING");
   }

@@ -1,0 +1,230 @@
+"""The in-process form end to end: the launcher under a name without
+".exe" loads real component libraries (.so natively, .dll under Wine),
+drives them step by step, and runs the monitor's unattended mode."""
+
+import os
+import shutil
+import signal
+import tempfile
+import time
+import unittest
+
+import harness
+from harness import MODULE_SUFFIX, WINDOWS
+
+MODULES = ("inp_converter.main", "editor.gui", "monitor.gui")
+
+
+def scripted_library():
+    return harness.built(os.path.join("test-modules", "scripted" + MODULE_SUFFIX))
+
+
+def empty_library():
+    return harness.built(os.path.join("test-modules", "empty" + MODULE_SUFFIX))
+
+
+class InProcess(unittest.TestCase):
+    """A fresh layout with the launcher named "Tolvane" and the scripted
+    library standing in for all three modules."""
+
+    def setUp(self):
+        self.layout = harness.Layout(launcher_name="Tolvane")
+        self.addCleanup(self.layout.remove)
+        for module in MODULES:
+            self.layout.put_module(module, scripted_library())
+        self.work = os.path.join(self.layout.tmp, "start here")
+        self.jobs = os.path.join(self.layout.tmp, "jobs")
+        os.makedirs(self.work)
+        os.makedirs(self.jobs)
+        self.deck = os.path.join(self.jobs, "beam.inp")
+
+    def env(self, **settings):
+        env = dict(os.environ)
+        for key in [k for k in env if k.startswith("TOLVANE_TEST_")]:
+            del env[key]
+        env.update({"TOLVANE_TEST_" + k.upper(): v for k, v in settings.items()})
+        return env
+
+    def run_launcher(self, *args, **settings):
+        words = list(args) or [harness.target_path(self.deck)]
+        return harness.run(self.layout.launcher, words, env=self.env(**settings), cwd=self.work)
+
+    def events(self, result):
+        """The scripted components' lines: (operation, cwd, detail)."""
+        return [tuple((line.split("\t") + ["", ""])[:3])
+                for line in result.out_text().splitlines()]
+
+    def cwd(self, unix_path):
+        return harness.target_path(unix_path)
+
+
+class Steps(InProcess):
+    def test_attended_run_calls_each_operation_in_order_in_its_directory(self):
+        result = self.run_launcher(heading="Bracket under load")
+        self.assertEqual(result.status, 0, result.stderr)
+        self.assertEqual(result.stderr, b"")
+        start, model = self.cwd(self.work), self.cwd(os.path.join(self.jobs, "beam"))
+        # The solver path is the launcher directory's final long form; the
+        # settings and result converter paths hang off its short (8.3)
+        # spelling, which has no blanks where the volume keeps short names.
+        root = self.cwd(os.path.realpath(self.layout.root))
+        sep = "\\" if WINDOWS else "/"
+        events = self.events(result)
+        self.assertEqual([(op, cwd) for op, cwd, _ in events], [
+            ("CONVERTER", start), ("CONVERTER.main", start),
+            ("EDITOR", start), ("EDITOR.editor", start), ("EDITOR.root.destroy", start),
+            ("MONITOR", model), ("MONITOR.monitor_main", model)])
+        details = {op: detail for op, _, detail in events}
+        setting = details["EDITOR"].removeprefix("setting=")
+        short_root = setting.removesuffix(sep + "session.xml")
+        self.assertTrue(setting.endswith(sep + "app" + sep + "session.xml"), setting)
+        if WINDOWS:
+            self.assertNotIn(" ", short_root)
+        else:
+            self.assertEqual(short_root, root)
+        self.assertEqual(details["EDITOR.editor"],
+                         "header=Bracket under load exepath=" + root + sep + "FrontISTR-DEV250506")
+        self.assertEqual(details["MONITOR"], "model=" + model + " null")
+        self.assertEqual(details["MONITOR.monitor_main"],
+                         "res2frd=" + short_root + sep + "exes" + sep + "res2frd.exe")
+
+    def test_null_heading_reaches_the_editor(self):
+        result = self.run_launcher()
+        self.assertEqual(result.status, 0, result.stderr)
+        self.assertIn("header=(null)", result.out_text())
+
+    def test_failed_conversion_ends_with_status_one_silently(self):
+        result = self.run_launcher(dflag="1")
+        self.assertEqual((result.status, result.stderr), (1, b""))
+        self.assertNotIn("EDITOR", result.out_text())
+
+
+class Failures(InProcess):
+    def assert_failure(self, result, where, kind):
+        self.assertEqual(result.status, 1)
+        prefix = "Tolvane: " + where + ": " + kind + ": "
+        self.assertTrue(result.err_text().startswith(prefix), result.err_text())
+        self.assertEqual(result.err_text().count("\n"), 1, result.err_text())
+
+    def test_a_missing_module_stops_the_run_before_the_converter(self):
+        os.remove(os.path.join(self.layout.root, "monitor", "gui" + MODULE_SUFFIX))
+        result = self.run_launcher()
+        self.assert_failure(result, "import MONITOR from monitor.gui", "ImportError")
+        self.assertEqual(result.stdout, b"")
+
+    def test_a_module_without_its_entry_names_the_entry(self):
+        shutil.copy2(empty_library(), os.path.join(self.layout.root, "editor", "gui" + MODULE_SUFFIX))
+        result = self.run_launcher()
+        self.assert_failure(result, "import EDITOR from editor.gui", "ImportError")
+        self.assertIn("EDITOR", result.err_text().split("ImportError: ", 1)[1])
+        self.assertEqual(result.stdout, b"")
+
+    def test_an_exception_from_each_operation_names_component_and_operation(self):
+        for operation in ("CONVERTER", "CONVERTER.main", "EDITOR.editor", "MONITOR",
+                          "MONITOR.monitor_main"):
+            with self.subTest(operation=operation):
+                result = self.run_launcher(throw=operation)
+                self.assert_failure(result, operation, "std::runtime_error")
+                self.assertIn(operation + " went wrong", result.err_text())
+
+    def test_a_missing_model_directory_fails_after_the_editor(self):
+        result = self.run_launcher(no_model="1")
+        self.assertEqual(result.status, 1)
+        self.assertTrue(result.err_text().startswith("Tolvane: chdir: FileNotFoundError: "),
+                        result.err_text())
+        self.assertIn("EDITOR.root.destroy", result.out_text())
+        self.assertNotIn("MONITOR", result.out_text())
+
+
+class Unattended(InProcess):
+    def test_done_at_once_still_waits_one_full_second(self):
+        started = time.monotonic()
+        result = self.run_launcher(nogui="1")
+        took = time.monotonic() - started
+        self.assertEqual(result.status, 0, result.stderr)
+        self.assertGreaterEqual(took, 1.0)
+        ops = [op for op, _, _ in self.events(result)]
+        self.assertEqual(ops[-3:], ["MONITOR.nogui_mode", "MONITOR.run_process", "MONITOR done"])
+        self.assertNotIn("MONITOR.monitor_main", ops)
+
+    def start_launcher(self, **settings):
+        process = harness.start(self.layout.launcher, [harness.target_path(self.deck)],
+                                env=self.env(**settings), cwd=self.work)
+        self.addCleanup(lambda: process.poll() is None and process.kill())
+        return process
+
+    def wait_for_line(self, process, text, timeout=30):
+        """Reads the launcher's output until a line holding text."""
+        seen = b""
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            line = process.stdout.readline()
+            if not line:
+                break
+            seen += line
+            if text.encode() in line:
+                return seen
+        self.fail("no line with %r in %r" % (text, seen))
+
+    def test_an_interrupt_goes_to_the_monitor_and_ends_the_wait_it_sets_done_in(self):
+        process = self.start_launcher(nogui="1", work="-1")
+        self.wait_for_line(process, "MONITOR.run_process")
+        time.sleep(0.3)
+        os.killpg(process.pid, signal.SIGINT)
+        out, err = process.communicate(timeout=30)
+        self.assertEqual(process.returncode, 0, err)
+        self.assertEqual(out.count(b"MONITOR.signal_handler"), 1, out)
+        self.assertIn(b"signum=2", out)
+
+    def test_a_failing_worker_is_reported_and_the_wait_goes_on(self):
+        process = self.start_launcher(nogui="1", throw="MONITOR.run_process")
+        self.wait_for_line(process, "MONITOR.run_process")
+        time.sleep(1.5)
+        self.assertIsNone(process.poll(), "the wait ended with the worker")
+        os.killpg(process.pid, signal.SIGINT)
+        out, err = process.communicate(timeout=30)
+        self.assertEqual(process.returncode, 0, err)
+        self.assertIn(b"Tolvane: MONITOR.run_process: std::runtime_error: MONITOR.run_process went wrong",
+                      err)
+
+    def test_the_process_ends_promptly_while_the_worker_still_runs(self):
+        process = self.start_launcher(nogui="1", work="60")
+        self.wait_for_line(process, "MONITOR.run_process")
+        time.sleep(0.2)
+        signalled = time.monotonic()
+        os.killpg(process.pid, signal.SIGINT)
+        out, err = process.communicate(timeout=30)
+        self.assertEqual(process.returncode, 0, err)
+        # The worker would sleep for a minute; the process does not wait.
+        self.assertLess(time.monotonic() - signalled, 20.0)
+        self.assertNotIn(b"MONITOR done", out)
+
+
+class Samples(unittest.TestCase):
+    """The shipped sample modules in the build tree's own layout."""
+
+    def run_sample(self, *extra):
+        folder = tempfile.mkdtemp(prefix="tolvane sample ")
+        self.addCleanup(shutil.rmtree, folder, True)
+        deck = os.path.join(folder, "beam.inp")
+        shutil.copy2(os.path.join(os.path.dirname(__file__), "..", "..", "samples", "beam.inp"), deck)
+        started = time.monotonic()
+        result = harness.run(harness.built("Tolvane"), [harness.target_path(deck)] + list(extra),
+                             cwd=folder)
+        return result, time.monotonic() - started, folder
+
+    def test_the_sample_chain_runs_attended(self):
+        result, _, folder = self.run_sample()
+        self.assertEqual(result.status, 0, result.stderr)
+        self.assertIn("editor: header Cantilever beam under end load", result.out_text())
+        self.assertTrue(os.path.isdir(os.path.join(folder, "beam")))
+
+    def test_the_sample_chain_runs_unattended_with_nogui(self):
+        result, took, _ = self.run_sample("-nogui")
+        self.assertEqual(result.status, 0, result.stderr)
+        self.assertIn("monitor: running unattended", result.out_text())
+        self.assertGreaterEqual(took, 1.0)
+
+
+if __name__ == "__main__":
+    unittest.main()
