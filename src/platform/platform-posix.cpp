@@ -259,6 +259,8 @@ Child::Child(const std::string& where, const std::string& program,
       throw Failure(where, kind::not_found, "no such component executable: " + program);
     throw errno_failure(where, "posix_spawn('" + program + "')", error);
   }
+  // Non-blocking, so a read never sleeps where an interrupt cannot wake it.
+  if (capture_output) ::fcntl(out_pipe[0], F_SETFL, ::fcntl(out_pipe[0], F_GETFL) | O_NONBLOCK);
   state_->out_fd = out_pipe[0];
 }
 
