@@ -113,3 +113,94 @@ class Layout:
 
     def remove(self):
         shutil.rmtree(self.tmp, ignore_errors=True)
+
+
+# --- the recorder fixture ---------------------------------------------------
+# fixtures/recorder.cpp stands in for a component: it records how it was
+# started and acts as the files that a test leaves in its directory say.
+
+ROLES = ("inp_converter", "editor", "monitor")
+
+
+@dataclass
+class Record:
+    pid: int
+    argv: list
+    cwd: str
+    std: tuple  # types of the standard streams: pipe, char, disk, other, none
+    fds: dict  # natively: every open descriptor and its target
+    acp: int  # Windows: the active ANSI code page
+
+
+def _text(hex_field):
+    return bytes.fromhex(hex_field).decode("utf-8", "surrogateescape")
+
+
+def parse_records(text):
+    records = []
+    for block in text.split("record\n")[1:]:
+        assert block.endswith("end\n"), "a cut record: %r" % block
+        fields = {"arg": [], "fd": {}}
+        for line in block.splitlines()[:-1]:
+            key, _, value = line.partition(" ")
+            if key == "arg":
+                fields["arg"].append(_text(value))
+            elif key == "fd":
+                fd, _, target = value.partition(" ")
+                fields["fd"][int(fd)] = _text(target)
+            else:
+                fields[key] = value
+        records.append(Record(int(fields["pid"]), fields["arg"], _text(fields["cwd"]),
+                              tuple(fields["std"].split()), fields["fd"],
+                              int(fields.get("acp", 0))))
+    return records
+
+
+class Recorder:
+    """The recorder installed in a layout as the components of roles, with
+    its directory of instructions and records."""
+
+    def __init__(self, layout, roles=ROLES):
+        self.dir = os.path.join(layout.tmp, "recorder")
+        os.makedirs(self.dir, exist_ok=True)
+        for role in roles:
+            layout.put_tool(role, fixture("recorder"))
+
+    def env(self):
+        return {"TOLVANE_FIXTURE_DIR": target_path(self.dir)}
+
+    def path(self, role, what):
+        return os.path.join(self.dir, role + "." + what)
+
+    def tell(self, role, what, content=b""):
+        """Leaves the instruction file ROLE.WHAT (stdout, chunks, exit,
+        crash, sleep, sigint)."""
+        if isinstance(content, str):
+            content = content.encode("utf-8")
+        with open(self.path(role, what), "wb") as f:
+            f.write(content)
+
+    def records(self, role):
+        try:
+            with open(self.path(role, "record"), encoding="ascii") as f:
+                return parse_records(f.read())
+        except FileNotFoundError:
+            return []
+
+    def started_pid(self, role):
+        """The pid that a sleeping role announced, or None before it did."""
+        try:
+            with open(self.path(role, "started"), encoding="ascii") as f:
+                text = f.read()
+        except FileNotFoundError:
+            return None
+        return int(text) if text.endswith("\n") else None
+
+
+def wine_ready():
+    """Under Wine: starts the prefix's services now, with no output streams,
+    so that they do not hold on to the pipes of the first program a test
+    runs (its output would never end)."""
+    if WINDOWS:
+        subprocess.run([WINE_RUN, "cmd", "/c", "exit", "0"], stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300)
