@@ -25,7 +25,11 @@ constexpr auto grace = 250ms;
 std::uint32_t wait_for_exit(platform::Child& child, const std::string& where) {
   if (child.wait(std::nullopt, true) == platform::Child::Wait::interrupted)
     end_after_interrupt(child, where);
-  // An interrupt that came as the child ended still stops the chain.
+  // Ctrl-C reaches the child and the launcher at once, but the launcher's
+  // console handler runs on a thread of its own and may come second: a
+  // child that Ctrl-C ended gets the interrupt a moment to arrive.
+  if (child.exit_code() == platform::interrupted_exit_code)
+    platform::wait_for_interrupt(platform::Clock::now() + grace);
   check_interrupt(where);
   return child.exit_code();
 }

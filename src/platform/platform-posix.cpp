@@ -28,6 +28,7 @@ namespace tolvane::platform {
 
 const paths::Flavour path_flavour = paths::Flavour::posix;
 const char* const module_suffix = ".so";
+const std::uint32_t interrupted_exit_code = 128 + SIGINT;
 
 namespace {
 

@@ -16,6 +16,7 @@ namespace tolvane::platform {
 
 const paths::Flavour path_flavour = paths::Flavour::windows;
 const char* const module_suffix = ".dll";
+const std::uint32_t interrupted_exit_code = 0xC000013A;
 
 namespace {
 

@@ -21,6 +21,9 @@ using Clock = std::chrono::steady_clock;
 
 extern const paths::Flavour path_flavour;
 extern const char* const module_suffix;  // ".dll" or ".so"
+// The exit code of a child that Ctrl-C ended (STATUS_CONTROL_C_EXIT; natively
+// death by SIGINT).
+extern const std::uint32_t interrupted_exit_code;
 
 // --- start-up --------------------------------------------------------------
 
