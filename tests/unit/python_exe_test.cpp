@@ -402,6 +402,15 @@ TEST_F(Unattended, DoneAtOnceStillWaitsTheFirstFullSecond) {
             join(join(realpath(dirname(platform::executable_path())), "exes"), "res2frd.exe"));
 }
 
+void bind_tracked_monitor() {
+  current_monitor.store(nullptr);
+  set_entry_binder([](const std::string&, const std::string& entry) -> void* {
+    if (entry == "CONVERTER") return reinterpret_cast<void*>(&make_converter);
+    if (entry == "EDITOR") return reinterpret_cast<void*>(&make_editor);
+    return reinterpret_cast<void*>(&make_tracked_monitor);
+  });
+}
+
 void set_done_after(std::chrono::milliseconds delay) {
   std::this_thread::sleep_for(delay);
   while (current_monitor.load() == nullptr) std::this_thread::sleep_for(10ms);
@@ -411,12 +420,7 @@ void set_done_after(std::chrono::milliseconds delay) {
 TEST_F(Unattended, InterruptsCallTheHandlerOnTheMainThreadAndTheWaitGoesOn) {
   script->done_at_once = false;
   script->handler_takes = 300ms;
-  current_monitor.store(nullptr);
-  set_entry_binder([](const std::string&, const std::string& entry) -> void* {
-    if (entry == "CONVERTER") return reinterpret_cast<void*>(&make_converter);
-    if (entry == "EDITOR") return reinterpret_cast<void*>(&make_editor);
-    return reinterpret_cast<void*>(&make_tracked_monitor);
-  });
+  bind_tracked_monitor();
   const auto took = timed_run([] {
     while (current_monitor.load() == nullptr) std::this_thread::sleep_for(5ms);
     std::this_thread::sleep_for(200ms);
@@ -438,12 +442,7 @@ TEST_F(Unattended, InterruptsCallTheHandlerOnTheMainThreadAndTheWaitGoesOn) {
 TEST_F(Unattended, AFailingWorkerIsReportedAndTheWaitGoesOn) {
   script->done_at_once = false;
   script->throw_in.insert("MONITOR.run_process");
-  current_monitor.store(nullptr);
-  set_entry_binder([](const std::string&, const std::string& entry) -> void* {
-    if (entry == "CONVERTER") return reinterpret_cast<void*>(&make_converter);
-    if (entry == "EDITOR") return reinterpret_cast<void*>(&make_editor);
-    return reinterpret_cast<void*>(&make_tracked_monitor);
-  });
+  bind_tracked_monitor();
   ::testing::internal::CaptureStderr();
   const auto took = timed_run([] { set_done_after(1500ms); });
   const std::string err = ::testing::internal::GetCapturedStderr();
@@ -457,12 +456,7 @@ TEST_F(Unattended, AFailingWorkerIsReportedAndTheWaitGoesOn) {
 TEST_F(Unattended, AFailingHandlerEndsThePipelineWithItsFailure) {
   script->done_at_once = false;
   script->throw_in.insert("MONITOR.signal_handler");
-  current_monitor.store(nullptr);
-  set_entry_binder([](const std::string&, const std::string& entry) -> void* {
-    if (entry == "CONVERTER") return reinterpret_cast<void*>(&make_converter);
-    if (entry == "EDITOR") return reinterpret_cast<void*>(&make_editor);
-    return reinterpret_cast<void*>(&make_tracked_monitor);
-  });
+  bind_tracked_monitor();
   try {
     timed_run([] {
       while (current_monitor.load() == nullptr) std::this_thread::sleep_for(5ms);
