@@ -6,29 +6,36 @@ namespace tolvane {
 
 namespace {
 
-// Bytes that may begin a line end: LF, VT, FF, CR, FS, GS, RS, and the
-// lead bytes of U+0085 (C2 85) and of U+2028/U+2029 (E2 80 A8/A9).
-constexpr std::array<bool, 256> may_end_line = [] {
+// Single-byte line ends: LF, VT, FF, CR, FS, GS, RS.
+constexpr std::array<bool, 256> single_byte_end = [] {
   std::array<bool, 256> t{};
-  for (unsigned c : {0x0Au, 0x0Bu, 0x0Cu, 0x0Du, 0x1Cu, 0x1Du, 0x1Eu, 0xC2u, 0xE2u}) t[c] = true;
+  for (unsigned c : {0x0Au, 0x0Bu, 0x0Cu, 0x0Du, 0x1Cu, 0x1Du, 0x1Eu}) t[c] = true;
   return t;
 }();
 
-// Length of the line end at s[i], or 0 when there is none.
-std::size_t line_end_at(std::string_view s, std::size_t i) {
-  const auto at = [&](std::size_t k) {
-    return k < s.size() ? static_cast<unsigned char>(s[k]) : 0u;
-  };
-  switch (at(i)) {
-    case 0xC2:
-      return at(i + 1) == 0x85 ? 2 : 0;
-    case 0xE2:
-      return at(i + 1) == 0x80 && (at(i + 2) == 0xA8 || at(i + 2) == 0xA9) ? 3 : 0;
-    case 0x0D:
-      return at(i + 1) == 0x0A ? 2 : 1;
-    default:
-      return 1;
+struct LineEnd {
+  std::size_t at;
+  std::size_t length;
+};
+
+// The last line end within text[from, to), scanning backwards: only the
+// last line matters, so a piece is read from its end and no further back
+// than its last two line ends. UTF-8 can be read backwards safely, and a
+// piece never splits a character, so U+0085 (C2 85) and U+2028/U+2029
+// (E2 80 A8/A9) are whole here.
+std::optional<LineEnd> last_end(std::string_view text, std::size_t from, std::size_t to) {
+  const auto at = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+  for (std::size_t i = to; i-- > from;) {
+    const unsigned char c = at(i);
+    if (single_byte_end[c]) {
+      if (c == '\n' && i > from && at(i - 1) == '\r') return LineEnd{i - 1, 2};
+      return LineEnd{i, 1};
+    }
+    if (c == 0x85 && i > from && at(i - 1) == 0xC2) return LineEnd{i - 1, 2};
+    if ((c == 0xA8 || c == 0xA9) && i >= from + 2 && at(i - 1) == 0x80 && at(i - 2) == 0xE2)
+      return LineEnd{i - 2, 3};
   }
+  return std::nullopt;
 }
 
 }  // namespace
@@ -38,37 +45,24 @@ void LastLine::feed(std::string_view text) {
   std::size_t start = 0;
   if (pending_cr_) {
     pending_cr_ = false;
-    if (!text.empty() && text[0] == '\n') start = 1;
+    if (text[0] == '\n') start = 1;
   }
-  // Only the last line that ends in this piece matters; remember where it
-  // lies instead of copying every line.
-  bool ended = false;
-  bool first_uses_partial = true;
-  std::size_t line_begin = start, line_stop = start, segment = start;
-  for (std::size_t i = start; i < text.size(); ++i) {
-    if (!may_end_line[static_cast<unsigned char>(text[i])]) continue;
-    const std::size_t len = line_end_at(text, i);
-    if (len == 0) continue;
-    if (ended) first_uses_partial = false;
-    ended = true;
-    line_begin = segment;
-    line_stop = i;
-    if (text[i] == '\r' && len == 1 && i + 1 == text.size()) pending_cr_ = true;
-    i += len - 1;
-    segment = i + 1;
-  }
-  if (!ended) {
+  const auto end = last_end(text, start, text.size());
+  if (!end) {
     partial_.append(text.substr(start));
     return;
   }
-  if (first_uses_partial) {
-    partial_.append(text.substr(line_begin, line_stop - line_begin));
-    complete_.swap(partial_);
+  // A CR that ends the piece may be the first half of a CR LF.
+  pending_cr_ = end->length == 1 && text[end->at] == '\r' && end->at + 1 == text.size();
+  if (const auto before = last_end(text, start, end->at)) {
+    const std::size_t begin = before->at + before->length;
+    complete_.assign(text.substr(begin, end->at - begin));
   } else {
-    complete_.assign(text.substr(line_begin, line_stop - line_begin));
+    partial_.append(text.substr(start, end->at - start));
+    complete_.swap(partial_);
   }
   have_complete_ = true;
-  partial_.assign(text.substr(segment));
+  partial_.assign(text.substr(end->at + end->length));
 }
 
 std::optional<std::string> LastLine::last() const {

@@ -80,6 +80,17 @@ std::string from_utf16(std::u16string_view utf16) {
   return out;
 }
 
+std::size_t ascii_prefix(std::string_view bytes) {
+  std::size_t i = 0;
+  for (; i + 8 <= bytes.size(); i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, bytes.data() + i, 8);
+    if (word & 0x8080808080808080ull) break;
+  }
+  while (i < bytes.size() && static_cast<unsigned char>(bytes[i]) < 0x80) ++i;
+  return i;
+}
+
 std::size_t code_points(std::string_view utf8) {
   std::size_t n = 0;
   for (unsigned char c : utf8)
@@ -144,18 +155,9 @@ bool Utf8Validator::feed(std::string_view piece, std::string& out) {
   const std::size_t n = data.size();
   std::size_t i = 0;
   while (i < n) {
-    // ASCII runs are the common case; take them eight bytes at a time.
-    while (i + 8 <= n) {
-      std::uint64_t word;
-      std::memcpy(&word, s + i, 8);
-      if (word & 0x8080808080808080ull) break;
-      i += 8;
-    }
+    // ASCII runs are the common case.
+    i += ascii_prefix(data.substr(i));
     if (i >= n) break;
-    if (s[i] < 0x80) {
-      ++i;
-      continue;
-    }
     const std::size_t len = valid_sequence(s + i, n - i);
     if (len == 0) {
       out.append(data.substr(0, i));

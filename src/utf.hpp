@@ -16,6 +16,9 @@ std::string from_utf16(std::u16string_view utf16);
 // Appends one code point as UTF-8.
 void append_code_point(std::string& out, char32_t cp);
 
+// Length of the leading run of ASCII bytes.
+std::size_t ascii_prefix(std::string_view bytes);
+
 // Number of code points in well-formed UTF-8.
 std::size_t code_points(std::string_view utf8);
 

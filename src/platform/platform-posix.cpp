@@ -260,8 +260,12 @@ Child::Child(const std::string& where, const std::string& program,
       throw Failure(where, kind::not_found, "no such component executable: " + program);
     throw errno_failure(where, "posix_spawn('" + program + "')", error);
   }
-  // Non-blocking, so a read never sleeps where an interrupt cannot wake it.
-  if (capture_output) ::fcntl(out_pipe[0], F_SETFL, ::fcntl(out_pipe[0], F_GETFL) | O_NONBLOCK);
+  if (capture_output) {
+    // Non-blocking, so a read never sleeps where an interrupt cannot wake
+    // it; a larger pipe means fewer wake-ups for a talkative converter.
+    ::fcntl(out_pipe[0], F_SETFL, ::fcntl(out_pipe[0], F_GETFL) | O_NONBLOCK);
+    ::fcntl(out_pipe[0], F_SETPIPE_SZ, 1 << 20);
+  }
   state_->out_fd = out_pipe[0];
 }
 
@@ -276,7 +280,7 @@ Child::~Child() {
 }
 
 Child::Event Child::read(std::string& chunk) {
-  constexpr std::size_t piece = 64 * 1024;
+  constexpr std::size_t piece = 256 * 1024;
   for (;;) {
     if (interrupt_flag.load()) return Event::interrupted;
     chunk.resize(piece);

@@ -301,7 +301,7 @@ void make_output_pipe(const std::string& where, HANDLE& read_end, HANDLE& write_
                             std::to_wstring(GetTickCount64());
   read_end = CreateNamedPipeW(name.c_str(),
                               PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
-                              PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 0, 64 * 1024, 0,
+                              PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 0, 1 << 20, 0,
                               nullptr);
   if (read_end == INVALID_HANDLE_VALUE) throw win_failure(where, "CreateNamedPipeW");
   write_end = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
@@ -408,7 +408,7 @@ Child::~Child() {
 }
 
 Child::Event Child::read(std::string& chunk) {
-  constexpr DWORD piece = 64 * 1024;
+  constexpr DWORD piece = 256 * 1024;
   for (;;) {
     if (interrupt_flag.load()) return Event::interrupted;
     chunk.resize(piece);
@@ -507,6 +507,11 @@ class AnsiDecoder final : public OutputDecoder {
 
  private:
   bool convert(std::string_view bytes, std::string& out) {
+    // Every ANSI code page maps the ASCII bytes to themselves, and most
+    // output is ASCII: pass that through unconverted.
+    const std::size_t ascii = utf::ascii_prefix(bytes);
+    out.append(bytes.substr(0, ascii));
+    bytes.remove_prefix(ascii);
     if (bytes.empty()) return true;
     const int n = static_cast<int>(bytes.size());
     wide_.resize(bytes.size());

@@ -1,0 +1,27 @@
+// Editor of the unattended bench: returns at once.
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "tolvane/component.hpp"
+
+namespace {
+
+class Window final : public tolvane::component::Window {
+ public:
+  void destroy() override {}
+};
+
+class Editor final : public tolvane::component::Editor {
+ public:
+  Editor() { root = std::make_unique<Window>(); }
+  void editor(const std::optional<std::string>&, const std::string&) override {}
+};
+
+}  // namespace
+
+TOLVANE_COMPONENT_EXPORT tolvane::component::Editor* EDITOR(const std::string&,
+                                                            const std::string&) {
+  return new Editor();
+}
