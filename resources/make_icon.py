@@ -16,11 +16,13 @@ import struct
 import sys
 import zlib
 
-# (pixels, bits per pixel), in the order of the directory entries.
+# (pixels, bits per pixel), in the order of the directory entries. The PNG
+# image comes last: icoutils cannot read the entries after a PNG one.
 IMAGES = [
-    (256, 32), (64, 32), (48, 32), (40, 32), (32, 32), (24, 32), (20, 32), (16, 32),
+    (64, 32), (48, 32), (40, 32), (32, 32), (24, 32), (20, 32), (16, 32),
     (48, 8), (32, 8), (16, 8),
     (32, 4), (16, 4),
+    (256, 32),
 ]
 
 
