@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 
 packages=(cmake make g++ libgtest-dev googletest
           g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-          wine64 python3 python3-pefile locales util-linux)
+          wine wine64 python3 python3-pefile locales util-linux)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -17,7 +17,7 @@ if [ ${#missing[@]} -gt 0 ]; then
   sudo=""
   [ "$(id -u)" -eq 0 ] || sudo=sudo
   $sudo apt-get update -q
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q "${missing[@]}"
 fi
 
 cmake --preset native
