@@ -19,16 +19,22 @@ import benchlib
 HWM = re.compile(rb"VmHWM:\s*(\d+)\s*kB")
 
 
-def run_launcher(build, layout, env):
+def timed_run(build, what, program, args, env, stdout):
+    """Runs program to its end; its time and its output (if captured)."""
     start = time.perf_counter()
-    done = subprocess.run(build.command(layout.launcher, [build.target_path(layout.deck)]),
-                          stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                          stderr=subprocess.PIPE, env=env)
+    done = subprocess.run(build.command(program, args), stdin=subprocess.DEVNULL,
+                          stdout=stdout, stderr=subprocess.PIPE, env=env)
     elapsed = time.perf_counter() - start
     if done.returncode != 0:
-        benchlib.fail("the launcher ended with status %d: %s"
-                      % (done.returncode, done.stderr.decode(errors="replace").strip()))
-    found = HWM.search(done.stdout)
+        benchlib.fail("%s ended with status %d: %s"
+                      % (what, done.returncode, done.stderr.decode(errors="replace").strip()))
+    return elapsed, done.stdout
+
+
+def run_launcher(build, layout, env):
+    elapsed, out = timed_run(build, "the launcher", layout.launcher,
+                             [build.target_path(layout.deck)], env, subprocess.PIPE)
+    found = HWM.search(out)
     return elapsed, int(found.group(1)) if found else None
 
 
@@ -46,15 +52,8 @@ def run_pipe(build, flood, env):
 
 
 def run_sink(build, sink, flood, env):
-    start = time.perf_counter()
-    done = subprocess.run(build.command(sink, [build.target_path(flood)]),
-                          stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                          stderr=subprocess.PIPE, env=env)
-    elapsed = time.perf_counter() - start
-    if done.returncode != 0:
-        benchlib.fail("sink.exe ended with status %d: %s"
-                      % (done.returncode, done.stderr.decode(errors="replace").strip()))
-    return elapsed
+    return timed_run(build, "sink.exe", sink, [build.target_path(flood)], env,
+                     subprocess.DEVNULL)[0]
 
 
 def main():

@@ -1,5 +1,7 @@
 #include "cli.hpp"
 
+#include "utf.hpp"
+
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -18,10 +20,6 @@ struct Word {
   Kind kind;
   std::optional<std::string> attached;  // text after "=", or after "-h-"
 };
-
-bool starts_with(std::string_view s, std::string_view prefix) {
-  return s.substr(0, prefix.size()) == prefix;
-}
 
 bool all_digits(std::string_view s) {
   return std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -47,7 +45,7 @@ std::string_view before_equals(std::string_view w) { return w.substr(0, w.find('
 
 // w begins with "--" and is longer than that: only "--help" can match.
 std::optional<Word> long_option(std::string_view w) {
-  if (!starts_with("--help", before_equals(w))) return std::nullopt;
+  if (!std::string_view("--help").starts_with(before_equals(w))) return std::nullopt;
   auto attached = after_equals(w);
   return Word{attached ? Kind::help_with_value : Kind::help, attached};
 }
@@ -56,14 +54,14 @@ std::optional<Word> long_option(std::string_view w) {
 std::optional<Word> short_option(std::string_view w) {
   std::string_view name = before_equals(w);
   if (name == "-h" && w.size() > 2) return Word{Kind::help_with_value, after_equals(w)};
-  if (starts_with(w, "-h")) {
+  if (w.starts_with("-h")) {
     // Characters glued to "-h" would be further flags; there are none, so
     // they are ignored, except that a "-" there reads as an attached value.
     std::string_view rest = w.substr(2);
-    if (starts_with(rest, "-")) return Word{Kind::help_with_value, std::string(rest)};
+    if (rest.starts_with("-")) return Word{Kind::help_with_value, std::string(rest)};
     return Word{Kind::help, std::nullopt};
   }
-  if (name.size() >= 2 && starts_with("-nogui", name)) return Word{Kind::nogui, after_equals(w)};
+  if (name.size() >= 2 && std::string_view("-nogui").starts_with(name)) return Word{Kind::nogui, after_equals(w)};
   return std::nullopt;
 }
 
@@ -173,11 +171,7 @@ constexpr std::array<Entry, 2> option_entries = {{
 
 bool is_continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
 
-std::size_t width_of(std::string_view s) {
-  return static_cast<std::size_t>(std::count_if(s.begin(), s.end(), [](char c) {
-    return !is_continuation(c);
-  }));
-}
+std::size_t width_of(std::string_view s) { return utf::code_points(s); }
 
 std::vector<std::string_view> characters(std::string_view s) {
   std::vector<std::string_view> out;
