@@ -188,6 +188,10 @@ std::string normalize(Flavour f, std::string_view p) {
   std::string out = unify_seps(f, parts.drive) + unify_seps(f, parts.root);
   const auto comps = resolve_components(f, parts.rest, !parts.root.empty());
   if (out.empty() && comps.empty()) return ".";
+  // A relative path whose first component looks like a drive ("a\..\C:\x")
+  // must not turn into that drive: ".\" keeps it relative, as the
+  // platform's full-path operation reads it.
+  if (f == Flavour::windows && out.empty() && has_drive_letter(comps.front())) out = ".\\";
   for (std::size_t i = 0; i < comps.size(); ++i) {
     if (i > 0) out += native_sep(f);
     out += comps[i];

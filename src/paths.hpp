@@ -37,8 +37,10 @@ std::pair<std::string, std::string> splitext(Flavour f, std::string_view p);
 // separators dropped. The empty text gives ".". At a root ".." is dropped;
 // a relative path keeps its leading "..". A Windows drive, UNC root or
 // "\\?\" / "\\.\" prefixed device stays one piece (separators unified),
-// so its "?" or "." is not a component. POSIX keeps exactly two leading
-// slashes; three or more become one.
+// so its "?" or "." is not a component. A relative Windows path whose
+// first component looks like a drive keeps a leading ".\" ("a\..\C:\x"
+// gives ".\C:\x"), so it never becomes absolute. POSIX keeps exactly two
+// leading slashes; three or more become one.
 std::string normalize(Flavour f, std::string_view p);
 
 // Windows: a drive with a separator ("C:\"), or two leading separators

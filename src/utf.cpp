@@ -28,6 +28,8 @@ namespace {
 
 // Decodes one sequence leniently enough to take generalised UTF-8 (encoded
 // surrogates) back; returns its length, or 0 for a byte that starts none.
+// Overlong forms and code points past U+10FFFF start none: an overlong "/"
+// must never turn into a separator behind a check of the UTF-8 text.
 std::size_t decode_one(std::string_view s, std::size_t i, char32_t& cp) {
   const auto b = [&](std::size_t k) { return static_cast<unsigned char>(s[i + k]); };
   const unsigned char c = b(0);
@@ -38,6 +40,8 @@ std::size_t decode_one(std::string_view s, std::size_t i, char32_t& cp) {
     if ((b(k) & 0xC0) != 0x80) return 0;
     cp = (cp << 6) | (b(k) & 0x3F);
   }
+  constexpr char32_t shortest[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (cp < shortest[len] || cp > 0x10FFFF) return 0;
   return len;
 }
 

@@ -10,6 +10,9 @@
 
 namespace tolvane::utf {
 
+// Each byte that starts no well-formed sequence (encoded surrogates count
+// as well-formed; overlong forms and code points past U+10FFFF do not)
+// becomes U+FFFD.
 std::u16string to_utf16(std::string_view utf8);
 std::string from_utf16(std::u16string_view utf16);
 

@@ -273,6 +273,22 @@ TEST(PathsWindowsNormalize, TrailingSeparatorsDroppedExceptRoot) {
                normalize(win));
 }
 
+TEST(PathsWindowsNormalize, AComponentThatLooksLikeADriveStaysRelative) {
+  const std::vector<Unary> cases = {
+      {R"(.\C:\x)", R"(.\C:\x)"},
+      {R"(a\..\C:\x)", R"(.\C:\x)"},
+      {"a/../C:", R"(.\C:)"},
+      {R"(.\C:.\C:)", R"(.\C:.\C:)"},
+      {R"(\C:\x)", R"(\C:\x)"},
+      {R"(C:a\..\D:x)", R"(C:D:x)"},
+  };
+  expect_unary(cases, normalize(win));
+  for (const auto& c : cases) {
+    EXPECT_FALSE(paths::is_absolute(win, c.out)) << c.in;
+    EXPECT_EQ(paths::normalize(win, c.out), c.out) << "not idempotent: " << c.in;
+  }
+}
+
 TEST(PathsWindowsNormalize, EmptyGivesDot) { EXPECT_EQ(paths::normalize(win, ""), "."); }
 
 TEST(PathsWindowsNormalize, DevicePrefixesStayWhole) {

@@ -23,6 +23,23 @@ TEST(Utf16, UnpairedSurrogatesSurviveTheRoundTrip) {
   EXPECT_EQ(utf::to_utf16(utf::from_utf16(lone)), lone);
 }
 
+TEST(Utf16, RejectsOverlongAndOutOfRangeSequences) {
+  const struct {
+    std::string bytes;
+    std::u16string wide;
+  } cases[] = {
+      {"\xc0\xaf", u"\uFFFD\uFFFD"},                  // overlong "/"
+      {"\xc0\x80", u"\uFFFD\uFFFD"},                  // overlong NUL
+      {"\xe0\x80\xaf", u"\uFFFD\uFFFD\uFFFD"},          // overlong "/"
+      {"\xf0\x80\x80\xaf", u"\uFFFD\uFFFD\uFFFD\uFFFD"},  // overlong "/"
+      {"\xf4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"},  // past U+10FFFF
+      {"\xf4\x8f\xbf\xbf", u"\U0010FFFF"},
+      {"\xed\xa0\x80", {char16_t(0xD800)}},           // a lone surrogate stays
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(utf::to_utf16(c.bytes), c.wide) << ::testing::PrintToString(c.bytes);
+}
+
 TEST(Utf8, CodePointsCountCharactersNotBytes) {
   EXPECT_EQ(utf::code_points("INP\xe3\x83\x95\xe3\x82\xa1"), 5u);
 }
