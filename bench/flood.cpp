@@ -1,7 +1,9 @@
 // Converter stand-in that floods its standard output: N bytes of 80-byte
 // text lines in large writes, then its header line. N is the first
 // argument when that is a number (the launcher passes the deck path
-// there), else $TOLVANE_FLOOD_BYTES, else 1 GiB.
+// there), else $TOLVANE_FLOOD_BYTES, else 1 GiB. With
+// $TOLVANE_FLOOD_ONE_LINE set to 1 the N bytes are a single line with no
+// line end in it, and a line end comes before the header.
 
 #include <cctype>
 #include <cstdint>
@@ -56,13 +58,15 @@ std::uint64_t requested_bytes(int argc, char** argv) {
 int main(int argc, char** argv) {
   constexpr std::size_t line = 80;
   constexpr std::size_t lines_per_block = 13107;  // just under 1 MiB
+  const char* one_line_env = std::getenv("TOLVANE_FLOOD_ONE_LINE");
+  const bool one_line = one_line_env && std::strcmp(one_line_env, "1") == 0;
   std::string block;
   block.reserve(line * lines_per_block);
   for (std::size_t i = 0; i < lines_per_block; ++i) {
     std::string text = "node " + std::to_string(i) + ", 1.250000e+01, -3.750000e+00, 0.000000e+00";
     text.resize(line - 1, ' ');
     block += text;
-    block += '\n';
+    block += one_line ? ' ' : '\n';
   }
 
   std::uint64_t left = requested_bytes(argc, argv);
@@ -75,6 +79,8 @@ int main(int argc, char** argv) {
     std::string tail = block.substr(0, static_cast<std::size_t>(left));
     tail.back() = '\n';
     if (!write_all(tail.data(), tail.size())) return 1;
+  } else if (one_line) {
+    if (!write_all("\n", 1)) return 1;
   }
   static const char header[] = "header:flood done\n";
   return write_all(header, sizeof header - 1) ? 0 : 1;
