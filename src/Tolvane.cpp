@@ -1,5 +1,8 @@
 #include "Tolvane.hpp"
 
+#include <new>
+#include <typeinfo>
+
 #include "cli.hpp"
 #include "failure.hpp"
 #include "main.hpp"
@@ -26,8 +29,9 @@ cli::Args parse_command_line(const std::vector<std::string>& argv) {
       platform::write_text(platform::Stream::out, cli::help_text(prog, text_width()));
       throw ExitRequest{0};
     case cli::Outcome::Kind::error:
-      platform::write_text(platform::Stream::err,
-                           cli::error_text(prog, outcome.message, text_width()));
+      // The status says it even where standard error cannot.
+      platform::write_text_if_possible(platform::Stream::err,
+                                       cli::error_text(prog, outcome.message, text_width()));
       throw ExitRequest{2};
     case cli::Outcome::Kind::run:
       break;
@@ -39,8 +43,7 @@ void run(const std::vector<std::string>& argv) {
   const cli::Args args = parse_command_line(argv);
   std::string inp_path = abspath(args.input);
   const std::string dir_path = dirname(inp_path);
-  const std::string exepath =
-      join(realpath(dirname(platform::executable_path())), solver_directory);
+  const std::string exepath = join(program_directory(), solver_directory);
   if (!inp_path.ends_with(deck_suffix)) inp_path += deck_suffix;
   Tolvane tolvane(inp_path, dir_path, exepath);
   tolvane.main();
@@ -50,9 +53,19 @@ void run(const std::vector<std::string>& argv) {
 
 int entry(const std::function<std::vector<std::string>()>& start_up) {
   set_invocation_path("Tolvane");
+  // Whatever else reaches this point ends the run here too, with a
+  // diagnostic and status 1; nothing is left to std::terminate.
+  const auto unhandled = [](const std::type_info* type, const char* kind,
+                            const char* message) noexcept {
+    try {
+      report_failure_on_stderr(Failure("main", type ? exception_kind(*type) : kind, message));
+    } catch (...) {
+      // Not even the diagnostic fits in memory: the status has to say it.
+    }
+    return 1;
+  };
   try {
     std::vector<std::string> argv = start_up();
-    if (argv.empty()) argv.push_back(platform::executable_path());
     set_invocation_path(argv[0]);
     run(argv);
     return 0;
@@ -61,6 +74,12 @@ int entry(const std::function<std::vector<std::string>()>& start_up) {
   } catch (const Failure& failure) {
     report_failure_on_stderr(failure);
     return 1;
+  } catch (const std::bad_alloc&) {
+    return unhandled(nullptr, kind::memory, "out of memory");
+  } catch (const std::exception& error) {
+    return unhandled(&typeid(error), "", error.what());
+  } catch (...) {
+    return unhandled(nullptr, "exception", "an exception of unknown type");
   }
 }
 

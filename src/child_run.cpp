@@ -34,6 +34,16 @@ std::uint32_t wait_for_exit(platform::Child& child, const std::string& where) {
   return child.exit_code();
 }
 
+// A NUL would end the element early in the child, and what followed it
+// would be lost without a trace.
+void check_arguments(const std::string& where, const std::vector<std::string>& argv) {
+  for (std::size_t i = 0; i < argv.size(); ++i)
+    if (argv[i].find('\0') != std::string::npos)
+      throw Failure(where, kind::bad_argument,
+                    "argument " + std::to_string(i) +
+                        " holds a NUL character and cannot be passed whole");
+}
+
 }  // namespace
 
 void check_interrupt(const std::string& where) {
@@ -43,6 +53,7 @@ void check_interrupt(const std::string& where) {
 std::uint32_t run_component(const std::string& where, const std::string& program,
                             const std::vector<std::string>& argv) {
   check_interrupt(where);
+  check_arguments(where, argv);
   platform::Child child(where, program, argv, false);
   return wait_for_exit(child, where);
 }
@@ -50,6 +61,7 @@ std::uint32_t run_component(const std::string& where, const std::string& program
 ConverterResult run_converter(const std::string& where, const std::string& program,
                               const std::vector<std::string>& argv) {
   check_interrupt(where);
+  check_arguments(where, argv);
   auto decoder = platform::make_output_decoder();
   LastLine last;
   ConverterResult result;
@@ -73,6 +85,7 @@ ConverterResult run_converter(const std::string& where, const std::string& progr
     result.decode_error = "the output is not valid " + decoder->name() + " text";
   else
     result.last_line = last.last();
+  result.last_line_too_long = last.last_too_long();
   return result;
 }
 

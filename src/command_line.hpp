@@ -13,6 +13,12 @@ namespace tolvane {
 // backslash; backslashes are doubled only before a quote (the closing one
 // included). Never a doubled quote.
 std::string quote_argument(std::string_view arg);
+
+// CreateProcessW takes 32767 UTF-16 units with the terminator. Wine cuts a
+// longer command line silently instead of refusing it, so the launcher
+// checks the length itself.
+inline constexpr std::size_t longest_command_line = 32766;
+
 std::string join_command_line(const std::vector<std::string>& argv);
 
 }  // namespace tolvane

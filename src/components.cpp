@@ -1,12 +1,11 @@
 #include "components.hpp"
 
-#include <cxxabi.h>
-
 #include <cstdlib>
 #include <memory>
 
 #include "main.hpp"
 #include "platform/platform.hpp"
+#include "process_info.hpp"
 
 namespace tolvane {
 
@@ -23,7 +22,7 @@ std::string module_file(const std::string& module) {
   std::string relative = module;
   const auto dot = relative.find('.');
   relative = join(relative.substr(0, dot), relative.substr(dot + 1) + platform::module_suffix);
-  return join(dirname(platform::executable_path()), relative);
+  return join(program_directory(), relative);
 }
 
 void* bind_from_disk(const std::string& module, const std::string& entry) {
@@ -51,13 +50,6 @@ ComponentEntries bind_components() {
   entries.editor = bind<component::EditorFactory>("editor.gui", "EDITOR");
   entries.monitor = bind<component::MonitorFactory>("monitor.gui", "MONITOR");
   return entries;
-}
-
-std::string exception_kind(const std::type_info& type) {
-  int status = 0;
-  std::unique_ptr<char, void (*)(void*)> name(
-      abi::__cxa_demangle(type.name(), nullptr, nullptr, &status), std::free);
-  return status == 0 && name ? std::string(name.get()) : std::string(type.name());
 }
 
 }  // namespace tolvane

@@ -31,9 +31,6 @@ void set_entry_binder(EntryBinder binder);
 // Binds CONVERTER, EDITOR and MONITOR, in that order.
 ComponentEntries bind_components();
 
-// The readable name of an exception's dynamic type.
-std::string exception_kind(const std::type_info& type);
-
 template <class Call>
 decltype(auto) call_component(const char* where, Call&& call) {
   try {

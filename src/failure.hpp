@@ -6,17 +6,23 @@
 
 #include <exception>
 #include <string>
+#include <string_view>
+#include <typeinfo>
 
 namespace tolvane {
 
 namespace kind {
 inline constexpr const char* not_found = "FileNotFoundError";
+inline constexpr const char* not_a_directory = "NotADirectoryError";
+inline constexpr const char* permission = "PermissionError";
+inline constexpr const char* broken_pipe = "BrokenPipeError";
 inline constexpr const char* system = "OSError";
 inline constexpr const char* decode = "UnicodeDecodeError";
 inline constexpr const char* bad_output = "ValueError";
+inline constexpr const char* bad_argument = "ValueError";
 inline constexpr const char* interrupted = "KeyboardInterrupt";
 inline constexpr const char* binding = "ImportError";
-inline constexpr const char* pipeline = "NotImplementedError";
+inline constexpr const char* memory = "MemoryError";
 }  // namespace kind
 
 class Failure : public std::exception {
@@ -34,9 +40,12 @@ class Failure : public std::exception {
   std::string message_;
 };
 
-// A failed system call: the API's name, the system's own text and its code.
-Failure system_failure(std::string where, const std::string& api,
-                       unsigned long code, const std::string& system_text);
+// A failed system call: "API failed: TEXT (error CODE)", the system's own
+// text with its trailing line break and full stop removed. subject (the
+// file concerned) fills the text's "%1" insert; other inserts are dropped.
+Failure system_failure(std::string where, std::string kind, const std::string& api,
+                       unsigned long code, std::string_view system_text,
+                       std::string_view subject = {});
 
 // Deliberately not a std::exception, so that no handler written for
 // errors can swallow it.
@@ -46,5 +55,13 @@ struct ExitRequest {
 
 // The single diagnostic line: "PROG: WHERE: KIND: MESSAGE".
 std::string diagnostic(const std::string& program, const Failure& failure);
+
+// Writes the diagnostic on standard error, if that stream takes it; used
+// by the entry and for a failure that cannot travel to it (one on the
+// detached worker).
+void report_failure_on_stderr(const Failure& failure) noexcept;
+
+// The readable name of an exception's dynamic type ("std::bad_alloc").
+std::string exception_kind(const std::type_info& type);
 
 }  // namespace tolvane

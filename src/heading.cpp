@@ -1,6 +1,10 @@
 #include "heading.hpp"
 
+#include <algorithm>
 #include <array>
+#include <cstdint>
+#include <cstring>
+#include <utility>
 
 namespace tolvane {
 
@@ -12,6 +16,17 @@ constexpr std::array<bool, 256> single_byte_end = [] {
   for (unsigned c : {0x0Au, 0x0Bu, 0x0Cu, 0x0Du, 0x1Cu, 0x1Du, 0x1Eu}) t[c] = true;
   return t;
 }();
+
+// true when none of the 8 bytes at p is a control character or non-ASCII:
+// such a run holds no line end, so a long line is skipped 8 bytes at a
+// time.
+bool plain_ascii8(const char* p) {
+  std::uint64_t w;
+  std::memcpy(&w, p, sizeof w);
+  constexpr std::uint64_t ones = 0x0101010101010101ull, highs = 0x8080808080808080ull;
+  const std::uint64_t below_space = (w - 0x20 * ones) & ~w & highs;
+  return ((w & highs) | below_space) == 0;
+}
 
 struct LineEnd {
   std::size_t at;
@@ -26,6 +41,10 @@ struct LineEnd {
 std::optional<LineEnd> last_end(std::string_view text, std::size_t from, std::size_t to) {
   const auto at = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
   for (std::size_t i = to; i-- > from;) {
+    while (i + 1 >= from + 8 && plain_ascii8(text.data() + i + 1 - 8)) {
+      if (i + 1 - 8 == from) return std::nullopt;
+      i -= 8;
+    }
     const unsigned char c = at(i);
     if (single_byte_end[c]) {
       if (c == '\n' && i > from && at(i - 1) == '\r') return LineEnd{i - 1, 2};
@@ -40,6 +59,12 @@ std::optional<LineEnd> last_end(std::string_view text, std::size_t from, std::si
 
 }  // namespace
 
+void LastLine::keep(Kept& line, std::string_view more) const {
+  const std::size_t room = limit_ - std::min(limit_, line.text.size());
+  if (more.size() > room) line.too_long = true;
+  line.text.append(more.substr(0, room));
+}
+
 void LastLine::feed(std::string_view text) {
   if (text.empty()) return;
   std::size_t start = 0;
@@ -49,26 +74,34 @@ void LastLine::feed(std::string_view text) {
   }
   const auto end = last_end(text, start, text.size());
   if (!end) {
-    partial_.append(text.substr(start));
+    keep(partial_, text.substr(start));
     return;
   }
   // A CR that ends the piece may be the first half of a CR LF.
   pending_cr_ = end->length == 1 && text[end->at] == '\r' && end->at + 1 == text.size();
   if (const auto before = last_end(text, start, end->at)) {
     const std::size_t begin = before->at + before->length;
-    complete_.assign(text.substr(begin, end->at - begin));
+    complete_.text.clear();
+    complete_.too_long = false;
+    keep(complete_, text.substr(begin, end->at - begin));
   } else {
-    partial_.append(text.substr(start, end->at - start));
-    complete_.swap(partial_);
+    keep(partial_, text.substr(start, end->at - start));
+    std::swap(complete_, partial_);
   }
   have_complete_ = true;
-  partial_.assign(text.substr(end->at + end->length));
+  partial_.text.clear();
+  partial_.too_long = false;
+  keep(partial_, text.substr(end->at + end->length));
 }
 
 std::optional<std::string> LastLine::last() const {
-  if (!partial_.empty()) return partial_;
-  if (have_complete_) return complete_;
+  if (!partial_.text.empty()) return partial_.text;
+  if (have_complete_) return complete_.text;
   return std::nullopt;
+}
+
+bool LastLine::last_too_long() const {
+  return partial_.text.empty() ? complete_.too_long : partial_.too_long;
 }
 
 std::string heading_of(std::string_view last_line) {

@@ -26,22 +26,27 @@ namespace {
 
 using namespace std::chrono_literals;
 
-template <class T>
-std::unique_ptr<T> created(const char* where, T* object) {
-  if (object == nullptr) throw Failure(where, kind::binding, "the factory returned no object");
-  return std::unique_ptr<T>(object);
+// Calls into a component on the main thread. Until the monitor's handler
+// takes interrupts over, one that arrived during a call ends the run as
+// soon as the call returns, naming that call, and nothing more is called.
+template <class Call>
+void operate(const char* where, Call&& call) {
+  call_component(where, std::forward<Call>(call));
+  check_interrupt(where);
 }
 
-// The short spelling of the final path of the launcher's own directory,
-// taken from the running executable, not from the command line.
-std::string own_directory() {
-  return platform::short_path(realpath(dirname(platform::executable_path())));
+template <class T, class Make>
+std::unique_ptr<T> construct(const char* where, Make&& make) {
+  std::unique_ptr<T> object(call_component(where, std::forward<Make>(make)));
+  if (object == nullptr) throw Failure(where, kind::binding, "the factory returned no object");
+  check_interrupt(where);
+  return object;
 }
 
 // The monitor's unattended run: the worker does the work while the main
 // thread tests done once a second and routes interrupts to the monitor.
 void run_unattended(const std::shared_ptr<component::Monitor>& monitor) {
-  call_component("MONITOR.nogui_mode", [&] { monitor->nogui_mode(); });
+  operate("MONITOR.nogui_mode", [&] { monitor->nogui_mode(); });
   monitor->done.store(false);
   std::thread([monitor] {
     try {
@@ -49,6 +54,8 @@ void run_unattended(const std::shared_ptr<component::Monitor>& monitor) {
     } catch (const Failure& failure) {
       // Nobody waits for this thread: its failure ends only the worker.
       report_failure_on_stderr(failure);
+    } catch (...) {
+      // No memory even for the failure: the worker just ends.
     }
   }).detach();
   // An interrupt from before the monitor's handler took over ends the run.
@@ -69,42 +76,37 @@ void run_unattended(const std::shared_ptr<component::Monitor>& monitor) {
 
 void Tolvane::python_exe() {
   const ComponentEntries entries = bind_components();
-  root_dir = own_directory();
+  // Loading the modules ran their initialisers.
+  check_interrupt("python_exe");
+  root_dir = platform::short_path(program_directory());
   const std::string init_dir = getcwd();
   setting = join(*root_dir, "session.xml");
 
   std::optional<std::string> header;
   {
-    auto convert = created("CONVERTER", call_component("CONVERTER", [&] {
-                             return entries.converter(inp_path, dir_path);
-                           }));
-    call_component("CONVERTER.main", [&] { convert->main(); });
-    check_interrupt("CONVERTER.main");
+    auto convert = construct<component::Converter>(
+        "CONVERTER", [&] { return entries.converter(inp_path, dir_path); });
+    operate("CONVERTER.main", [&] { convert->main(); });
     if (convert->dflag) throw ExitRequest{1};
     header = convert->heading;
   }
   chdir(init_dir);
 
   {
-    auto editor = created("EDITOR", call_component("EDITOR", [&] {
-                            return entries.editor(inp_path, *setting);
-                          }));
-    call_component("EDITOR.editor", [&] { editor->editor(header, exepath); });
-    check_interrupt("EDITOR.editor");
+    auto editor = construct<component::Editor>(
+        "EDITOR", [&] { return entries.editor(inp_path, *setting); });
+    operate("EDITOR.editor", [&] { editor->editor(header, exepath); });
     if (!editor->root) throw Failure("EDITOR.root", kind::binding, "the editor has no root window");
-    call_component("EDITOR.root.destroy", [&] { editor->root->destroy(); });
+    operate("EDITOR.root.destroy", [&] { editor->root->destroy(); });
   }
 
   const std::string model_path = model_path_of(inp_path);
   chdir(model_path);
-  std::shared_ptr<component::Monitor> monitor =
-      created("MONITOR", call_component("MONITOR", [&] {
-                return entries.monitor(model_path, *setting, nullptr);
-              }));
+  std::shared_ptr<component::Monitor> monitor = construct<component::Monitor>(
+      "MONITOR", [&] { return entries.monitor(model_path, *setting, nullptr); });
   monitor->res2frd_path = join(join(*root_dir, "exes"), "res2frd.exe");
   if (!monitor->nogui) {
-    call_component("MONITOR.monitor_main", [&] { monitor->monitor_main(); });
-    check_interrupt("MONITOR.monitor_main");
+    operate("MONITOR.monitor_main", [&] { monitor->monitor_main(); });
     return;
   }
   run_unattended(monitor);
@@ -124,6 +126,10 @@ void Tolvane::file_exe() {
   if (!converted.last_line)
     throw Failure("inp_converter.exe", kind::bad_output,
                   "the converter ended without writing its header line");
+  if (converted.last_line_too_long)
+    throw Failure("inp_converter.exe", kind::bad_output,
+                  "the converter's last line is longer than a command line can carry (over " +
+                      std::to_string(longest_kept_line) + " bytes)");
   const std::string header = heading_of(*converted.last_line);
 
   const std::string editor = join(exe_dir, "editor.exe");

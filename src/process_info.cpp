@@ -1,6 +1,5 @@
 #include "process_info.hpp"
 
-#include "failure.hpp"
 #include "paths.hpp"
 #include "platform/platform.hpp"
 
@@ -21,8 +20,10 @@ std::string program_name() {
   return paths::basename(platform::path_flavour, stored_invocation_path());
 }
 
-void report_failure_on_stderr(const Failure& failure) {
-  platform::write_text(platform::Stream::err, diagnostic(program_name(), failure));
+const std::string& program_directory() {
+  static const std::string directory = paths::dirname(
+      platform::path_flavour, platform::final_path(platform::executable_path()));
+  return directory;
 }
 
 }  // namespace tolvane

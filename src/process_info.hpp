@@ -1,6 +1,7 @@
 // What the launcher knows of its own process: the invocation path (element
 // 0 of the argument vector, the executable's full path as the system
-// reports it) and the program name derived from it.
+// reports it), the program name derived from it, and where the executable
+// file really lies.
 #pragma once
 
 #include <string>
@@ -12,8 +13,9 @@ const std::string& invocation_path();
 // The file name of the invocation path, as the texts name the program.
 std::string program_name();
 
-// The single way a failure that cannot travel to the entry (one on a
-// detached worker) is reported.
-void report_failure_on_stderr(const class Failure& failure);
+// The directory of the executable file's final path: a link to the
+// executable is followed, and so are links among the directories above it.
+// The solver directory and the component modules lie here.
+const std::string& program_directory();
 
 }  // namespace tolvane

@@ -36,19 +36,20 @@ std::atomic<bool> interrupt_flag{false};
 // Written by the signal handlers so that poll() wakes: SIGINT and SIGCHLD.
 int wake_pipe[2] = {-1, -1};
 
-std::string errno_kind(int error) {
+const char* errno_kind(int error) {
   switch (error) {
     case ENOENT: return kind::not_found;
-    case ENOTDIR: return "NotADirectoryError";
+    case ENOTDIR: return kind::not_a_directory;
     case EACCES:
-    case EPERM: return "PermissionError";
+    case EPERM: return kind::permission;
+    case EPIPE: return kind::broken_pipe;
     default: return kind::system;
   }
 }
 
 Failure errno_failure(const std::string& where, const std::string& api, int error) {
-  Failure f = system_failure(where, api, static_cast<unsigned long>(error), std::strerror(error));
-  return Failure(f.where(), errno_kind(error), f.message());
+  return system_failure(where, errno_kind(error), api, static_cast<unsigned long>(error),
+                        std::strerror(error));
 }
 
 void poke_wake_pipe() {
@@ -142,14 +143,28 @@ void end_process(int status) {
   ::_exit(status);
 }
 
-void write_text(Stream stream, std::string_view text) {
+namespace {
+// 0, or the errno of the write that failed.
+int write_all(Stream stream, std::string_view text) {
   const int fd = stream == Stream::out ? 1 : 2;
   while (!text.empty()) {
     const ssize_t n = ::write(fd, text.data(), text.size());
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;  // a closed or broken stream loses the text, not the run
+    if (n < 0) return errno;
+    if (n == 0) return EIO;
     text.remove_prefix(static_cast<std::size_t>(n));
   }
+  return 0;
+}
+}  // namespace
+
+void write_text(Stream stream, std::string_view text) {
+  if (const int error = write_all(stream, text))
+    throw errno_failure(stream == Stream::out ? "stdout" : "stderr", "write", error);
+}
+
+void write_text_if_possible(Stream stream, std::string_view text) noexcept {
+  write_all(stream, text);
 }
 
 std::optional<int> console_width() {
@@ -190,8 +205,6 @@ std::string final_path(const std::string& path) {
 }
 
 std::string short_path(const std::string& path) { return path; }
-
-bool interrupt_pending() { return interrupt_flag.load(); }
 
 bool take_interrupt() { return interrupt_flag.exchange(false); }
 
@@ -335,9 +348,16 @@ std::unique_ptr<OutputDecoder> make_output_decoder() { return std::make_unique<U
 // --- modules ---------------------------------------------------------------
 
 void* load_module(const std::string& where, const std::string& path) {
-  void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (handle == nullptr) throw Failure(where, kind::binding, ::dlerror());
-  return handle;
+  if (void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) return handle;
+  const std::string reason = ::dlerror();
+  // dlerror names the missing file, but not whether it is the module or a
+  // library that the module needs.
+  const bool dependency_missing =
+      ::access(path.c_str(), F_OK) == 0 && reason.find("cannot open shared object file") != std::string::npos;
+  throw Failure(where, kind::binding,
+                dependency_missing
+                    ? path + ": a library that the module depends on is missing: " + reason
+                                   : reason);
 }
 
 void* find_entry(const std::string& where, void* module, const char* name) {

@@ -10,6 +10,7 @@
 #include "../command_line.hpp"
 #include "../failure.hpp"
 #include "../utf.hpp"
+#include "../windows_errors.hpp"
 #include "platform.hpp"
 
 namespace tolvane::platform {
@@ -40,42 +41,51 @@ std::string system_text(DWORD code) {
   return text;
 }
 
-std::string error_kind(DWORD code) {
-  switch (code) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-    case ERROR_INVALID_DRIVE:
-    case ERROR_BAD_NETPATH:
-      return kind::not_found;
-    case ERROR_DIRECTORY:
-      return "NotADirectoryError";
-    case ERROR_ACCESS_DENIED:
-      return "PermissionError";
-    default:
-      return kind::system;
-  }
-}
+namespace codes = windows_errors;
+static_assert(codes::invalid_function == ERROR_INVALID_FUNCTION &&
+              codes::file_not_found == ERROR_FILE_NOT_FOUND &&
+              codes::path_not_found == ERROR_PATH_NOT_FOUND &&
+              codes::access_denied == ERROR_ACCESS_DENIED &&
+              codes::invalid_drive == ERROR_INVALID_DRIVE &&
+              codes::not_supported == ERROR_NOT_SUPPORTED && codes::bad_netpath == ERROR_BAD_NETPATH &&
+              codes::invalid_parameter == ERROR_INVALID_PARAMETER &&
+              codes::broken_pipe == ERROR_BROKEN_PIPE && codes::mod_not_found == ERROR_MOD_NOT_FOUND &&
+              codes::no_data == ERROR_NO_DATA && codes::directory == ERROR_DIRECTORY &&
+              codes::unrecognized_volume == ERROR_UNRECOGNIZED_VOLUME);
 
-Failure win_failure(const std::string& where, const std::string& api, DWORD code = GetLastError()) {
-  Failure f = system_failure(where, api, code, system_text(code));
-  return Failure(f.where(), error_kind(code), f.message());
+// A failed Windows call: the API, the system's text (its insert filled
+// with subject, the file concerned) and the code.
+Failure win_failure(const std::string& where, const std::string& api, DWORD code,
+                    std::string_view subject = {}) {
+  return system_failure(where, codes::kind_of(code), api, code, system_text(code), subject);
 }
 
 // Calls fill(buffer, size) -> length until the text fits; fill returns the
 // needed size (or more than size) when the buffer is too small, 0 on
-// failure.
+// failure, which leaves its code in error.
 template <class Fill>
-std::wstring grown(const std::string& where, const std::string& api, Fill fill) {
+std::optional<std::wstring> grown_or_error(Fill fill, DWORD& error) {
   std::wstring buffer(MAX_PATH, L'\0');
   for (;;) {
+    SetLastError(ERROR_SUCCESS);
     const DWORD n = fill(buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (n == 0) throw win_failure(where, api);
+    if (n == 0) {
+      error = GetLastError();
+      return std::nullopt;
+    }
     if (n < buffer.size()) {
       buffer.resize(n);
       return buffer;
     }
     buffer.resize(std::max<std::size_t>(n + 1, buffer.size() * 2));
   }
+}
+
+template <class Fill>
+std::wstring grown(const std::string& where, const std::string& api, Fill fill) {
+  DWORD error = ERROR_SUCCESS;
+  if (auto text = grown_or_error(fill, error)) return *std::move(text);
+  throw win_failure(where, api, error);
 }
 
 std::atomic<bool> interrupt_flag{false};
@@ -107,30 +117,39 @@ bool is_console(HANDLE h) {
   return GetConsoleMode(h, &mode) != 0;
 }
 
+// SetDefaultDllDirectories and the LOAD_LIBRARY_SEARCH_* flags came with
+// Windows 8 (and an update for Vista and 7): looked up, not imported, so
+// that the executable still loads where they are missing.
+bool search_flags_supported = false;
+
+void restrict_dll_search() {
+  using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+  const auto set_default = reinterpret_cast<SetDefaultDllDirectoriesFn>(reinterpret_cast<void (*)()>(
+      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
+  search_flags_supported =
+      set_default != nullptr && set_default(LOAD_LIBRARY_SEARCH_SYSTEM32) != FALSE;
+  // Without them, at least keep the current directory out of the search.
+  if (!search_flags_supported) SetDllDirectoryW(L"");
+}
+
 }  // namespace
 
 void prepare_process() {
-  SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  restrict_dll_search();
   bind_to_null_if_missing(STD_INPUT_HANDLE);
   bind_to_null_if_missing(STD_OUTPUT_HANDLE);
   bind_to_null_if_missing(STD_ERROR_HANDLE);
   interrupt_event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  if (interrupt_event == nullptr) throw win_failure("start-up", "CreateEventW");
+  if (interrupt_event == nullptr) throw win_failure("start-up", "CreateEventW", GetLastError());
   if (!SetConsoleCtrlHandler(on_console_event, TRUE))
-    throw win_failure("start-up", "SetConsoleCtrlHandler");
+    throw win_failure("start-up", "SetConsoleCtrlHandler", GetLastError());
 }
 
 std::string executable_path() {
-  std::wstring buffer(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (n == 0) throw win_failure("start-up", "GetModuleFileNameW");
-    if (n < buffer.size()) {
-      buffer.resize(n);
-      return narrow(buffer);
-    }
-    buffer.resize(buffer.size() * 2);
-  }
+  // A buffer that is too small gets the truncated name and its full size.
+  return narrow(grown("start-up", "GetModuleFileNameW", [](wchar_t* b, DWORD size) {
+    return GetModuleFileNameW(nullptr, b, size);
+  }));
 }
 
 void end_process(int status) {
@@ -143,7 +162,29 @@ void end_process(int status) {
   ExitProcess(static_cast<UINT>(status));
 }
 
-void write_text(Stream stream, std::string_view text) {
+namespace {
+
+struct WriteError {
+  const char* api;
+  DWORD code;
+};
+
+// Writes all of data through write(handle, data, n, &written); the first
+// refusal is returned.
+template <class Char, class Write>
+std::optional<WriteError> write_all(HANDLE h, std::basic_string_view<Char> data, std::size_t piece,
+                                    const char* api, Write write) {
+  while (!data.empty()) {
+    DWORD written = 0;
+    const DWORD n = static_cast<DWORD>(std::min(data.size(), piece));
+    if (!write(h, data.data(), n, &written)) return WriteError{api, GetLastError()};
+    if (written == 0) return WriteError{api, ERROR_WRITE_FAULT};
+    data.remove_prefix(written);
+  }
+  return std::nullopt;
+}
+
+std::optional<WriteError> write_stream(Stream stream, std::string_view text) {
   std::string crlf;
   crlf.reserve(text.size() + text.size() / 16);
   for (char c : text) {
@@ -153,21 +194,29 @@ void write_text(Stream stream, std::string_view text) {
   const HANDLE h = GetStdHandle(stream == Stream::out ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
   if (is_console(h)) {
     const std::wstring w = wide(crlf);
-    std::size_t at = 0;
-    while (at < w.size()) {
-      DWORD written = 0;
-      const DWORD n = static_cast<DWORD>(std::min<std::size_t>(w.size() - at, 8192));
-      if (!WriteConsoleW(h, w.data() + at, n, &written, nullptr) || written == 0) return;
-      at += written;
-    }
-    return;
+    return write_all(h, std::wstring_view(w), 8192, "WriteConsoleW",
+                     [](HANDLE h, const wchar_t* p, DWORD n, DWORD* written) {
+                       return WriteConsoleW(h, p, n, written, nullptr);
+                     });
   }
-  std::size_t at = 0;
-  while (at < crlf.size()) {
-    DWORD written = 0;
-    const DWORD n = static_cast<DWORD>(std::min<std::size_t>(crlf.size() - at, 1 << 20));
-    if (!WriteFile(h, crlf.data() + at, n, &written, nullptr) || written == 0) return;
-    at += written;
+  return write_all(h, std::string_view(crlf), 1 << 20, "WriteFile",
+                   [](HANDLE h, const char* p, DWORD n, DWORD* written) {
+                     return WriteFile(h, p, n, written, nullptr);
+                   });
+}
+
+}  // namespace
+
+void write_text(Stream stream, std::string_view text) {
+  if (const auto error = write_stream(stream, text))
+    throw win_failure(stream == Stream::out ? "stdout" : "stderr", error->api, error->code);
+}
+
+void write_text_if_possible(Stream stream, std::string_view text) noexcept {
+  try {
+    write_stream(stream, text);
+  } catch (...) {
+    // No memory for the line-break conversion: nothing can be said.
   }
 }
 
@@ -180,21 +229,13 @@ std::optional<int> console_width() {
 
 std::optional<std::string> environment(const char* name) {
   const std::wstring key = wide(name);
-  std::wstring buffer(256, L'\0');
-  for (;;) {
-    SetLastError(ERROR_SUCCESS);
-    const DWORD n =
-        GetEnvironmentVariableW(key.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (n == 0) {
-      if (GetLastError() == ERROR_ENVVAR_NOT_FOUND) return std::nullopt;
-      return std::string();
-    }
-    if (n < buffer.size()) {
-      buffer.resize(n);
-      return narrow(buffer);
-    }
-    buffer.resize(n);
-  }
+  DWORD error = ERROR_SUCCESS;
+  const auto value = grown_or_error(
+      [&](wchar_t* b, DWORD size) { return GetEnvironmentVariableW(key.c_str(), b, size); }, error);
+  if (value) return narrow(*value);
+  // 0 without an error is a variable set to the empty text.
+  if (error == ERROR_ENVVAR_NOT_FOUND) return std::nullopt;
+  return std::string();
 }
 
 std::string current_directory() {
@@ -204,8 +245,10 @@ std::string current_directory() {
 }
 
 void change_directory(const std::string& path) {
-  if (!SetCurrentDirectoryW(wide(path).c_str()))
-    throw win_failure("chdir", "SetCurrentDirectoryW('" + path + "')");
+  if (!SetCurrentDirectoryW(wide(path).c_str())) {
+    const DWORD code = GetLastError();
+    throw win_failure("chdir", "SetCurrentDirectoryW('" + path + "')", code, path);
+  }
 }
 
 std::string absolute_path(const std::string& path) {
@@ -219,36 +262,34 @@ std::string final_path(const std::string& path) {
   const HANDLE h = CreateFileW(wide(path).c_str(), FILE_READ_ATTRIBUTES,
                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (h == INVALID_HANDLE_VALUE) throw win_failure("realpath", "CreateFileW('" + path + "')");
-  std::wstring final;
-  try {
-    final = grown("realpath", "GetFinalPathNameByHandleW", [&](wchar_t* b, DWORD size) {
-      return GetFinalPathNameByHandleW(h, b, size, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-    });
-  } catch (...) {
+  DWORD error = h == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
+  std::optional<std::wstring> final;
+  if (h != INVALID_HANDLE_VALUE) {
+    final = grown_or_error(
+        [&](wchar_t* b, DWORD size) {
+          return GetFinalPathNameByHandleW(h, b, size, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        },
+        error);
     CloseHandle(h);
-    throw;
   }
-  CloseHandle(h);
-  return paths::strip_extended_prefix(narrow(final));
+  if (final) return paths::strip_extended_prefix(narrow(*final));
+  // Some volumes (RAM disks, some network redirectors) cannot report a
+  // final path at all; their absolute path stands in for it.
+  if (codes::cannot_report_final_path(error)) return absolute_path(path);
+  throw win_failure("realpath",
+                    h == INVALID_HANDLE_VALUE ? "CreateFileW('" + path + "')"
+                                              : "GetFinalPathNameByHandleW('" + path + "')",
+                    error, path);
 }
 
 std::string short_path(const std::string& path) {
   const std::wstring long_form = wide(path);
-  std::wstring buffer(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD n =
-        GetShortPathNameW(long_form.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (n == 0) return path;  // no short names on this volume: the long one stands
-    if (n < buffer.size()) {
-      buffer.resize(n);
-      return narrow(buffer);
-    }
-    buffer.resize(n);
-  }
+  DWORD error = ERROR_SUCCESS;
+  const auto short_form = grown_or_error(
+      [&](wchar_t* b, DWORD size) { return GetShortPathNameW(long_form.c_str(), b, size); }, error);
+  // No short names on this volume: the long one stands.
+  return short_form ? narrow(*short_form) : path;
 }
-
-bool interrupt_pending() { return interrupt_flag.load(); }
 
 bool take_interrupt() {
   ResetEvent(interrupt_event);
@@ -303,7 +344,7 @@ void make_output_pipe(const std::string& where, HANDLE& read_end, HANDLE& write_
                               PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
                               PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 0, 1 << 20, 0,
                               nullptr);
-  if (read_end == INVALID_HANDLE_VALUE) throw win_failure(where, "CreateNamedPipeW");
+  if (read_end == INVALID_HANDLE_VALUE) throw win_failure(where, "CreateNamedPipeW", GetLastError());
   write_end = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                           FILE_ATTRIBUTE_NORMAL, nullptr);
   if (write_end == INVALID_HANDLE_VALUE) {
@@ -329,6 +370,16 @@ HANDLE inheritable_copy(HANDLE h) {
 Child::Child(const std::string& where, const std::string& program,
              const std::vector<std::string>& argv, bool capture_output)
     : state_(std::make_unique<State>()) {
+  // The application name is always given: with none, an unquoted path with
+  // blanks would be tried piece by piece.
+  const std::wstring application = wide(program);
+  std::wstring command_line = wide(join_command_line(argv));
+  if (command_line.size() > longest_command_line)
+    throw Failure(where, kind::system,
+                  "the command line for " + program + " is " + std::to_string(command_line.size()) +
+                      " characters long; Windows takes at most " +
+                      std::to_string(longest_command_line));
+
   HANDLE pipe_write = nullptr;
   if (capture_output) make_output_pipe(where, state_->out_read, pipe_write);
 
@@ -337,10 +388,12 @@ Child::Child(const std::string& where, const std::string& program,
       inheritable_copy(capture_output ? pipe_write : GetStdHandle(STD_OUTPUT_HANDLE)),
       inheritable_copy(GetStdHandle(STD_ERROR_HANDLE))};
   if (pipe_write) CloseHandle(pipe_write);
+  // Windows 7 and earlier give consoles pseudo-handles (low bits 11), which
+  // a handle list refuses; they reach the child through its console anyway.
   HANDLE inherited[3];
   DWORD count = 0;
   for (HANDLE h : std_handles)
-    if (h) inherited[count++] = h;
+    if (h && (reinterpret_cast<ULONG_PTR>(h) & 3) != 3) inherited[count++] = h;
   const auto close_copies = [&] {
     for (HANDLE h : std_handles)
       if (h) CloseHandle(h);
@@ -353,7 +406,7 @@ Child::Child(const std::string& where, const std::string& program,
   auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(list_storage.data());
   if (!InitializeProcThreadAttributeList(list, 1, 0, &list_size)) {
     close_copies();
-    throw win_failure(where, "InitializeProcThreadAttributeList");
+    throw win_failure(where, "InitializeProcThreadAttributeList", GetLastError());
   }
   if (count > 0 && !UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited,
                                                count * sizeof(HANDLE), nullptr, nullptr)) {
@@ -371,10 +424,6 @@ Child::Child(const std::string& where, const std::string& program,
   startup.StartupInfo.hStdError = std_handles[2];
   startup.lpAttributeList = list;
 
-  // The application name is always given: with none, an unquoted path with
-  // blanks would be tried piece by piece.
-  const std::wstring application = wide(program);
-  std::wstring command_line = wide(join_command_line(argv));
   PROCESS_INFORMATION info{};
   const BOOL started = CreateProcessW(application.c_str(), command_line.data(), nullptr, nullptr,
                                       TRUE, EXTENDED_STARTUPINFO_PRESENT, nullptr, nullptr,
@@ -388,7 +437,7 @@ Child::Child(const std::string& where, const std::string& program,
     state_->out_read = INVALID_HANDLE_VALUE;
     if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
       throw Failure(where, kind::not_found, "no such component executable: " + program);
-    throw win_failure(where, "CreateProcessW('" + program + "')", code);
+    throw win_failure(where, "CreateProcessW('" + program + "')", code, program);
   }
   CloseHandle(info.hThread);
   state_->process = info.hProcess;
@@ -456,7 +505,7 @@ Child::Wait Child::wait(std::optional<Clock::time_point> deadline, bool interrup
     } else if (r == WAIT_OBJECT_0 + 1) {
       if (!interrupt_flag.load()) ResetEvent(interrupt_event);
     } else {
-      throw win_failure("wait", "WaitForMultipleObjects");
+      throw win_failure("wait", "WaitForMultipleObjects", GetLastError());
     }
   }
 }
@@ -541,25 +590,31 @@ std::unique_ptr<OutputDecoder> make_output_decoder() { return std::make_unique<A
 // --- modules ---------------------------------------------------------------
 
 void* load_module(const std::string& where, const std::string& path) {
-  HMODULE module = LoadLibraryExW(wide(path).c_str(), nullptr,
-                                  LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
-  if (module == nullptr) {
-    const DWORD code = GetLastError();
-    throw Failure(where, kind::binding,
-                  path + ": " + system_failure(where, "LoadLibraryExW", code, system_text(code)).message());
-  }
-  return reinterpret_cast<void*>(module);
+  const std::wstring file = wide(path);
+  // The module's own folder is searched for the libraries it needs, then
+  // the system's; never the current directory.
+  const DWORD flags = search_flags_supported
+                          ? LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS
+                          : LOAD_WITH_ALTERED_SEARCH_PATH;
+  if (HMODULE module = LoadLibraryExW(file.c_str(), nullptr, flags))
+    return reinterpret_cast<void*>(module);
+  const DWORD code = GetLastError();
+  // Error 126 names no file: for a module that is there, it is one of the
+  // libraries that the module depends on that is missing.
+  const bool module_exists = GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES;
+  const std::string reason = code == ERROR_MOD_NOT_FOUND && module_exists
+                                 ? "a library that the module depends on is missing: "
+                                 : "";
+  throw system_failure(where, kind::binding, path + ": " + reason + "LoadLibraryExW", code,
+                       system_text(code), path);
 }
 
 void* find_entry(const std::string& where, void* module, const char* name) {
-  FARPROC address = GetProcAddress(reinterpret_cast<HMODULE>(module), name);
-  if (address == nullptr) {
-    const DWORD code = GetLastError();
-    throw Failure(where, kind::binding,
-                  std::string(name) + ": " +
-                      system_failure(where, "GetProcAddress", code, system_text(code)).message());
-  }
-  return reinterpret_cast<void*>(address);
+  if (FARPROC address = GetProcAddress(reinterpret_cast<HMODULE>(module), name))
+    return reinterpret_cast<void*>(address);
+  const DWORD code = GetLastError();
+  throw system_failure(where, kind::binding, std::string(name) + ": GetProcAddress", code,
+                       system_text(code));
 }
 
 }  // namespace tolvane::platform

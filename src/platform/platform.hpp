@@ -45,7 +45,11 @@ enum class Stream { out, err };
 
 // Writes UTF-8 text whose lines end in "\n", with the platform's line
 // break. A console gets the wide console API; a pipe or file gets UTF-8.
+// A stream that refuses the text (a full disk, a closed pipe) is a Failure
+// naming the stream.
 void write_text(Stream stream, std::string_view text);
+// The same for text that has nowhere else to go: a refusal is ignored.
+void write_text_if_possible(Stream stream, std::string_view text) noexcept;
 
 std::optional<int> console_width();
 std::optional<std::string> environment(const char* name);
@@ -64,7 +68,6 @@ std::string short_path(const std::string& path);
 
 // --- interrupts ------------------------------------------------------------
 
-bool interrupt_pending();
 // Clears a recorded interrupt; true when there was one.
 bool take_interrupt();
 // Sleeps until deadline or until an interrupt is recorded (true). Never

@@ -149,6 +149,23 @@ class HelpTest(LauncherCase):
                 self.assertEqual("".join(result.stdout.decode("utf-8").split()),
                                  "".join(wide.decode("utf-8").split()))
 
+    def test_help_that_cannot_be_written_is_no_success(self):
+        # A full disk as standard output: status 1 and a diagnostic on
+        # standard error; with that full too, the status alone.
+        for stderr_full in (False, True):
+            with self.subTest(stderr_full=stderr_full), open("/dev/full", "wb") as full:
+                completed = subprocess.run(
+                    harness.command(self.layout.launcher, ["-h"]), stdin=subprocess.DEVNULL,
+                    stdout=full, stderr=full if stderr_full else subprocess.PIPE,
+                    env=environment(), cwd=self.work, timeout=60)
+                self.assertEqual(completed.returncode, 1)
+                if not stderr_full:
+                    [line] = lines_of(completed.stderr)
+                    self.assertRegex(line, r"^Tolvane\.exe: stdout: OSError: Write\w* failed: .*"
+                                           r"\(error \d+\)$" if WINDOWS else
+                                     r"^Tolvane\.exe: stdout: OSError: write failed: No space "
+                                     r"left on device \(error 28\)$")
+
     def test_columns_that_is_no_positive_number_means_80(self):
         # A name long enough that the usage line wraps at 80 columns but
         # not at 120, so the width actually used shows in the text.
@@ -355,6 +372,20 @@ class DerivedPathTest(unittest.TestCase):
         real_root = os.path.realpath(self.layout.root)
         self.assertEqual(self.solver_dir(),
                          harness.target_path(os.path.join(real_root, SOLVER_DIR)))
+
+    def test_solver_directory_through_a_link_to_the_executable_is_the_real_one(self):
+        # The tools are found beside the invocation path, which Wine keeps
+        # as the link's and a native process reports resolved: both folders
+        # hold them, so the chain runs either way.
+        other = os.path.join(self.layout.tmp, "other")
+        os.makedirs(os.path.join(other, "tools"))
+        for role in harness.ROLES:
+            shutil.copy2(RECORDER, os.path.join(other, "tools", role + ".exe"))
+        link = os.path.join(other, "Tolvane.exe")
+        os.symlink(self.layout.launcher, link)
+        self.assertEqual(self.solver_dir(program=link),
+                         harness.target_path(os.path.join(os.path.realpath(self.layout.root),
+                                                          SOLVER_DIR)))
 
     def test_solver_directory_through_a_linked_folder_is_the_real_one(self):
         linked = os.path.join(self.layout.tmp, "linked")

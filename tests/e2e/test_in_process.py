@@ -23,6 +23,11 @@ def empty_library():
     return harness.built(os.path.join("test-modules", "empty" + MODULE_SUFFIX))
 
 
+def needs_library():
+    """A module that needs a library of its own, which is never installed."""
+    return harness.built(os.path.join("test-modules", "needs_library" + MODULE_SUFFIX))
+
+
 class InProcess(unittest.TestCase):
     """A fresh layout with the launcher named "Tolvane" and the scripted
     library standing in for all three modules."""
@@ -88,6 +93,21 @@ class Steps(InProcess):
         self.assertEqual(details["MONITOR.monitor_main"],
                          "res2frd=" + short_root + sep + "exes" + sep + "res2frd.exe")
 
+    def test_a_link_to_the_launcher_uses_the_real_folder(self):
+        # Modules, settings and the result converter are found where the
+        # executable file really is, not beside the link.
+        other = os.path.join(self.layout.tmp, "other")
+        os.makedirs(other)
+        os.symlink(self.layout.launcher, os.path.join(other, "Tolvane"))
+        result = harness.run(os.path.join(other, "Tolvane"), [harness.target_path(self.deck)],
+                             env=self.env(), cwd=self.work)
+        self.assertEqual(result.status, 0, result.stderr)
+        details = {op: detail for op, _, detail in self.events(result)}
+        sep = "\\" if WINDOWS else "/"
+        self.assertTrue(details["EDITOR"].endswith(sep + "app" + sep + "session.xml"), details)
+        self.assertTrue(details["EDITOR.editor"].endswith(
+            self.cwd(os.path.realpath(self.layout.root)) + sep + "FrontISTR-DEV250506"), details)
+
     def test_null_heading_reaches_the_editor(self):
         result = self.run_launcher()
         self.assertEqual(result.status, 0, result.stderr)
@@ -119,6 +139,22 @@ class Failures(InProcess):
         self.assertIn("EDITOR", result.err_text().split("ImportError: ", 1)[1])
         self.assertEqual(result.stdout, b"")
 
+    def test_a_module_that_cannot_load_says_why(self):
+        garbage = os.path.join(self.layout.tmp, "garbage")
+        with open(garbage, "wb") as f:
+            f.write(b"MZ this is no library at all\n" * 64)
+        for library, says in ((garbage, "gui" + MODULE_SUFFIX),
+                              (needs_library(), "a library that the module depends on is missing")):
+            with self.subTest(says=says):
+                shutil.copy2(library, os.path.join(self.layout.root, "editor", "gui" + MODULE_SUFFIX))
+                result = self.run_launcher()
+                self.assert_failure(result, "import EDITOR from editor.gui", "ImportError")
+                message = result.err_text().split("ImportError: ", 1)[1]
+                self.assertIn(says, message)
+                self.assertIn(self.cwd(os.path.join(self.layout.root, "editor")), message)
+                self.assertNotIn("%1", message)
+                self.assertEqual(result.stdout, b"")
+
     def test_an_exception_from_each_operation_names_component_and_operation(self):
         for operation in ("CONVERTER", "CONVERTER.main", "EDITOR.editor", "MONITOR",
                           "MONITOR.monitor_main"):
@@ -134,6 +170,40 @@ class Failures(InProcess):
                         result.err_text())
         self.assertIn("EDITOR.root.destroy", result.out_text())
         self.assertNotIn("MONITOR", result.out_text())
+
+
+class Interrupts(InProcess):
+    """Ctrl-C during any call into a component, before the unattended
+    monitor's handler takes interrupts over, ends the run as soon as the
+    call returns: status 1, the report naming that call, nothing more
+    called."""
+
+    CALLS = [
+        # operation, settings
+        ("CONVERTER", {}), ("CONVERTER.main", {}),
+        ("EDITOR", {}), ("EDITOR.editor", {}), ("EDITOR.root.destroy", {}),
+        ("MONITOR", {}), ("MONITOR.monitor_main", {}),
+        ("MONITOR", {"nogui": "1"}), ("MONITOR.nogui_mode", {"nogui": "1"}),
+    ]
+
+    def test_an_interrupt_during_each_call(self):
+        for operation, settings in self.CALLS:
+            with self.subTest(operation=operation, **settings):
+                process = harness.start(self.layout.launcher, [harness.target_path(self.deck)],
+                                        env=self.env(sleep=operation, **settings), cwd=self.work)
+                self.addCleanup(lambda p=process: p.poll() is None and p.kill())
+                seen = b""
+                while not any(line.split(b"\t")[0] == operation.encode()
+                              for line in seen.splitlines()):
+                    line = process.stdout.readline()
+                    self.assertTrue(line, "%s never ran: %r" % (operation, seen))
+                    seen += line
+                os.killpg(process.pid, signal.SIGINT)
+                out, err = process.communicate(timeout=30)
+                self.assertEqual(process.returncode, 1, err)
+                self.assertEqual(err.decode().replace("\r\n", "\n"),
+                                 "Tolvane: %s: KeyboardInterrupt: interrupted\n" % operation)
+                self.assertEqual(out, b"", "a call after %s: %r" % (operation, out))
 
 
 class Unattended(InProcess):

@@ -259,6 +259,31 @@ class ArgumentTest(unittest.TestCase):
                 self.assertEqual(chain.argv(EDITOR)[1:6], chain.expected_argv(
                     harness.target_path(chain.deck), heading)[EDITOR][1:6])
 
+    @unittest.skipUnless(WINDOWS, "the limit is Windows' own")
+    def test_command_lines_up_to_the_windows_limit(self):
+        # CreateProcessW takes 32767 UTF-16 units with the terminator. Wine
+        # would cut a longer one short without a word, so the launcher
+        # refuses it: the converter's line here is exactly at the limit or
+        # one over it; the editor's is always over.
+        for over in (0, 1):
+            with self.subTest(over=over):
+                chain = Chain(self)
+                converter = chain.tool(CONVERTER)
+                prefix = harness.target_path(chain.jobs) + SEP
+                line = '"%s" "%s.inp"' % (converter, prefix)  # the blank in "jobs (1)" quotes it
+                length = 32766 + over - len(line)
+                rest = (("d" * 199 + SEP) * (length // 200 + 1))[:length - 1] + "d"
+                deck = prefix + rest
+                self.assertEqual(len('"%s" "%s.inp"' % (converter, deck)), 32766 + over)
+                result = chain.run(deck)
+                self.assertEqual(result.status, 1, result)
+                where = CONVERTER if over else EDITOR
+                message = one_diagnostic(self, result, where + ".exe")
+                self.assertIn("Windows takes at most 32766", message)
+                self.assertEqual(chain.ran(), [] if over else [CONVERTER])
+                if not over:
+                    self.assertEqual(chain.argv(CONVERTER)[1], deck + ".inp")
+
     def test_non_ascii_heading(self):
         # Natively the converter writes UTF-8; under Wine the active code
         # page of this locale (the double-byte case is in test_decoding).
@@ -389,6 +414,19 @@ class HeadingProtocolTest(unittest.TestCase):
 
     def test_no_output_and_a_failed_converter_is_silent(self):
         self.assertEqual(self.failed_run(b"", exit_code="2").stderr, b"")
+
+    def test_a_heading_that_cannot_reach_the_editor_whole(self):
+        # A NUL would cut the argument short; a last line longer than any
+        # command line is kept only in part (and is drained to its end).
+        for output, where, says in (
+                (b"header:nul\x00x\n", "editor.exe", "NUL"),
+                (b"header:" + b"x" * 200000 + b"\n", "inp_converter.exe",
+                 "longer than a command line can carry"),
+                (b"header:" + b"y" * (4 << 20), "inp_converter.exe",
+                 "longer than a command line can carry")):
+            with self.subTest(output=output[:12], length=len(output)):
+                message = one_diagnostic(self, self.failed_run(output), where)
+                self.assertIn(says, message)
 
     def test_invalid_text(self):
         if WINDOWS:

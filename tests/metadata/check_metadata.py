@@ -64,6 +64,37 @@ EXPECTED_ICONS = sorted([
 ])
 
 ALLOWED_DLLS = {"kernel32.dll", "msvcrt.dll"}
+
+# The manifest names Windows Vista as the oldest supported system, so every
+# function imported from KERNEL32.dll must be one that Vista's has: each of
+# these is documented with Windows Vista or earlier as its minimum client.
+# An import missing from a system keeps the executable from loading at all;
+# a newer function (SetDefaultDllDirectories, say) is looked up at run time
+# instead, and a new import lands here only after that check.
+VISTA_KERNEL32 = set("""
+    AddVectoredExceptionHandler CancelIoEx CloseHandle CreateEventA CreateEventW CreateFileW
+    CreateNamedPipeW CreateProcessW CreateSemaphoreA DeleteCriticalSection
+    DeleteProcThreadAttributeList DuplicateHandle EnterCriticalSection ExitProcess
+    FileTimeToSystemTime FormatMessageA FormatMessageW GetACP GetCPInfoExW GetConsoleMode
+    GetConsoleScreenBufferInfo GetCurrentDirectoryW GetCurrentProcess GetCurrentProcessId
+    GetCurrentThread GetCurrentThreadId GetEnvironmentVariableW GetExitCodeProcess
+    GetFileAttributesW GetFinalPathNameByHandleW GetFullPathNameW GetHandleInformation
+    GetLastError GetModuleFileNameW GetModuleHandleA GetModuleHandleW GetOverlappedResult
+    GetProcAddress GetProcessAffinityMask GetProcessTimes GetShortPathNameW GetStartupInfoW
+    GetStdHandle GetSystemTimeAdjustment GetSystemTimeAsFileTime GetThreadContext
+    GetThreadPriority GetThreadTimes GetTickCount64 InitializeCriticalSection
+    InitializeProcThreadAttributeList IsDBCSLeadByteEx IsDebuggerPresent LeaveCriticalSection
+    LoadLibraryExW LoadLibraryW LocalFree MultiByteToWideChar OpenProcess OutputDebugStringA
+    QueryPerformanceCounter QueryPerformanceFrequency RaiseException ReadFile ReleaseSemaphore
+    RemoveVectoredExceptionHandler ResetEvent ResumeThread RtlCaptureContext
+    RtlLookupFunctionEntry RtlUnwindEx RtlVirtualUnwind SetConsoleCtrlHandler
+    SetCurrentDirectoryW SetDllDirectoryW SetEvent SetLastError SetProcessAffinityMask
+    SetStdHandle SetSystemTime SetThreadContext SetThreadPriority SetUnhandledExceptionFilter
+    Sleep SuspendThread TerminateProcess TlsAlloc TlsGetValue TlsSetValue
+    TryEnterCriticalSection UpdateProcThreadAttribute VirtualProtect VirtualQuery
+    WaitForMultipleObjects WaitForSingleObject WideCharToMultiByte WriteConsoleW WriteFile
+    __C_specific_handler
+""".split())
 ALLOWED_DLL_PATTERN = re.compile(r"api-ms-win-[a-z0-9-]+\.dll")
 
 
@@ -409,6 +440,11 @@ def check_imports(c, pe):
     foreign = [n for n in names
                if n.lower() not in ALLOWED_DLLS and not ALLOWED_DLL_PATTERN.fullmatch(n.lower())]
     c.equal(foreign, [], "imported DLLs that are not system DLLs")
+    kernel32 = {imp.name.decode("ascii") for entry in getattr(pe, "DIRECTORY_ENTRY_IMPORT", [])
+                if entry.dll.decode("ascii", errors="replace").lower() == "kernel32.dll"
+                for imp in entry.imports if imp.name}
+    c.equal(sorted(kernel32 - VISTA_KERNEL32), [],
+            "KERNEL32 imports not known to be in Windows Vista")
 
 
 def main(argv):

@@ -8,6 +8,8 @@
 //   TOLVANE_TEST_WORK     seconds run_process works before done (default 0;
 //                         negative: never done by itself)
 //   TOLVANE_TEST_NO_MODEL "1": the converter creates no model directory
+//   TOLVANE_TEST_SLEEP    operation that sleeps for 1.5 s after its line,
+//                         so that a test can interrupt it
 // Every call prints one line "OPERATION<tab>DIR<tab>DETAIL" so the test
 // sees order and directories.
 #include <chrono>
@@ -34,6 +36,7 @@ void note(const std::string& operation, const std::string& detail = "") {
       operation + "\t" + std::filesystem::current_path().string() + "\t" + detail + "\n";
   std::fwrite(line.data(), 1, line.size(), stdout);
   std::fflush(stdout);
+  if (env("TOLVANE_TEST_SLEEP") == operation) std::this_thread::sleep_for(std::chrono::milliseconds(1500));
   if (env("TOLVANE_TEST_THROW") == operation) throw std::runtime_error(operation + " went wrong");
 }
 

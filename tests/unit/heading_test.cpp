@@ -80,6 +80,47 @@ TEST_P(LastLineCase, OneCharacterAtATime) {
 INSTANTIATE_TEST_SUITE_P(Protocol, LastLineCase, ::testing::ValuesIn(cases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// Lines longer than the limit: the prefix is kept, the rest drained, and
+// only a last line that is too long says so.
+struct LongCase {
+  const char* name;
+  std::string text;
+  std::string last;
+  bool too_long;
+};
+
+constexpr std::size_t small_limit = 8;
+
+const LongCase long_cases[] = {
+    {"endless_line", "0123456789", "01234567", true},
+    {"ended_long_line", "0123456789\n", "01234567", true},
+    {"long_then_short", "0123456789abcdef\nshort\n", "short", false},
+    {"short_then_long", "short\n0123456789", "01234567", true},
+    {"exactly_the_limit", "01234567\r\n", "01234567", false},
+    {"long_then_empty_line", "0123456789\n\n", "", false},
+    {"long_across_cr_lf", "x\r\n0123456789\r\n", "01234567", true},
+};
+
+class LongLineCase : public ::testing::TestWithParam<LongCase> {};
+
+TEST_P(LongLineCase, SplitAnywhereKeepsTheBoundedPrefix) {
+  const LongCase& c = GetParam();
+  for (std::size_t at = 0; at <= c.text.size(); ++at) {
+    LastLine last(small_limit);
+    last.feed(c.text.substr(0, at));
+    last.feed(c.text.substr(at));
+    EXPECT_EQ(last.last(), c.last) << "split at " << at;
+    EXPECT_EQ(last.last_too_long(), c.too_long) << "split at " << at;
+  }
+  LastLine bytewise(small_limit);
+  for (char ch : c.text) bytewise.feed(std::string(1, ch));
+  EXPECT_EQ(bytewise.last(), c.last);
+  EXPECT_EQ(bytewise.last_too_long(), c.too_long);
+}
+
+INSTANTIATE_TEST_SUITE_P(Bounded, LongLineCase, ::testing::ValuesIn(long_cases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST(LastLine, LongOutputKeepsOnlyTheLastLine) {
   LastLine last;
   const std::string line(100, 'x');

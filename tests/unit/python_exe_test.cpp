@@ -335,27 +335,6 @@ INSTANTIATE_TEST_SUITE_P(Operations, ThrowingOperation,
                            return name;
                          });
 
-TEST_F(PythonExe, InterruptDuringAComponentCallEndsTheRunWhenTheCallReturns) {
-  script->throw_in.clear();
-  set_entry_binder([](const std::string&, const std::string& entry) -> void* {
-    if (entry == "CONVERTER")
-      return reinterpret_cast<void*>(+[](const std::string& inp, const std::string& dir) -> Converter* {
-        platform::raise_interrupt_for_testing();  // Ctrl-C while the converter works
-        return make_converter(inp, dir);
-      });
-    if (entry == "EDITOR") return reinterpret_cast<void*>(&make_editor);
-    return reinterpret_cast<void*>(&make_monitor);
-  });
-  try {
-    launcher().python_exe();
-    FAIL() << "no failure";
-  } catch (const Failure& failure) {
-    EXPECT_EQ(failure.kind(), kind::interrupted);
-    EXPECT_EQ(failure.where(), "CONVERTER.main");
-  }
-  for (const auto& event : journal()) EXPECT_EQ(event.find("EDITOR("), std::string::npos) << event;
-}
-
 // --- unattended mode ---------------------------------------------------------
 
 class Unattended : public PythonExe {

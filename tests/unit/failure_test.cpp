@@ -1,0 +1,97 @@
+// The one place where failures end: whatever reaches the entry becomes
+// one diagnostic line and a status, never std::terminate. And the texts
+// that failed system calls carry.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <new>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "Tolvane.hpp"
+#include "failure.hpp"
+#include "windows_errors.hpp"
+
+namespace tolvane {
+namespace {
+
+struct EntryCase {
+  const char* name;
+  std::function<void()> start_up_throws;
+  int status;
+  std::string diagnostic;
+};
+
+const EntryCase entry_cases[] = {
+    {"failure", [] { throw Failure("editor.exe", kind::not_found, "no such file"); }, 1,
+     "Tolvane: editor.exe: FileNotFoundError: no such file\n"},
+    {"exit_request", [] { throw ExitRequest{3}; }, 3, ""},
+    {"out_of_memory", [] { throw std::bad_alloc(); }, 1, "Tolvane: main: MemoryError: out of memory\n"},
+    {"standard_exception", [] { throw std::length_error("too long"); }, 1,
+     "Tolvane: main: std::length_error: too long\n"},
+    {"anything_else", [] { throw 42; }, 1,
+     "Tolvane: main: exception: an exception of unknown type\n"},
+};
+
+class Entry : public ::testing::TestWithParam<EntryCase> {};
+
+TEST_P(Entry, EndsWithOneDiagnosticAndAStatus) {
+  ::testing::internal::CaptureStderr();
+  const int status = entry([]() -> std::vector<std::string> {
+    GetParam().start_up_throws();
+    return {};
+  });
+  std::string err = ::testing::internal::GetCapturedStderr();
+  for (std::size_t at; (at = err.find("\r\n")) != std::string::npos;) err.erase(at, 1);
+  EXPECT_EQ(status, GetParam().status);
+  EXPECT_EQ(err, GetParam().diagnostic);
+}
+
+INSTANTIATE_TEST_SUITE_P(Thrown, Entry, ::testing::ValuesIn(entry_cases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(SystemFailure, FillsTheFirstInsertWithTheSubjectAndDropsTheRest) {
+  const struct {
+    const char* text;
+    const char* subject;
+    const char* message;
+  } cases[] = {
+      {"%1 is not a valid Win32 application.\r\n", "C:\\app\\editor\\gui.dll",
+       "LoadLibraryExW failed: C:\\app\\editor\\gui.dll is not a valid Win32 application (error 193)"},
+      {"Bad EXE format for %1.\r\n", "C:\\x.dll",
+       "LoadLibraryExW failed: Bad EXE format for C:\\x.dll (error 193)"},
+      {"Bad EXE format for %1.\r\n", "", "LoadLibraryExW failed: Bad EXE format for (error 193)"},
+      {"The file %1 and %2!s! differ.", "a", "LoadLibraryExW failed: The file a and differ (error 193)"},
+      {"100% done", "a", "LoadLibraryExW failed: 100% done (error 193)"},
+      {"No such file or directory", "x", "LoadLibraryExW failed: No such file or directory (error 193)"},
+  };
+  for (const auto& c : cases) {
+    const Failure f = system_failure("import", kind::binding, "LoadLibraryExW", 193, c.text, c.subject);
+    EXPECT_EQ(f.message(), c.message) << c.text;
+    EXPECT_EQ(f.kind(), kind::binding);
+  }
+}
+
+TEST(WindowsErrors, OnlyUnsupportedOperationsFallBackFromTheFinalPath) {
+  namespace codes = windows_errors;
+  for (const auto code : {codes::invalid_function, codes::not_supported, codes::invalid_parameter,
+                          codes::unrecognized_volume})
+    EXPECT_TRUE(codes::cannot_report_final_path(code)) << code;
+  for (const auto code : {codes::file_not_found, codes::path_not_found, codes::access_denied,
+                          codes::bad_netpath, std::uint32_t{0}})
+    EXPECT_FALSE(codes::cannot_report_final_path(code)) << code;
+}
+
+TEST(WindowsErrors, CodesNameTheirKinds) {
+  namespace codes = windows_errors;
+  EXPECT_STREQ(codes::kind_of(codes::file_not_found), kind::not_found);
+  EXPECT_STREQ(codes::kind_of(codes::bad_netpath), kind::not_found);
+  EXPECT_STREQ(codes::kind_of(codes::directory), kind::not_a_directory);
+  EXPECT_STREQ(codes::kind_of(codes::access_denied), kind::permission);
+  EXPECT_STREQ(codes::kind_of(codes::no_data), kind::broken_pipe);
+  EXPECT_STREQ(codes::kind_of(codes::invalid_parameter), kind::system);
+}
+
+}  // namespace
+}  // namespace tolvane
