@@ -1,7 +1,9 @@
 #include "main.hpp"
 
+#include <atomic>
 #include <chrono>
 #include <csignal>
+#include <cstdint>
 #include <memory>
 #include <thread>
 
@@ -29,28 +31,42 @@ using namespace std::chrono_literals;
 // Calls into a component on the main thread. Until the monitor's handler
 // takes interrupts over, one that arrived during a call ends the run as
 // soon as the call returns, naming that call, and nothing more is called.
-template <class Call>
-void operate(const char* where, Call&& call) {
-  call_component(where, std::forward<Call>(call));
+template <class Operation>
+void operate(const char* where, Operation&& operation) {
+  call_component(where, std::forward<Operation>(operation));
   check_interrupt(where);
 }
 
-template <class T, class Make>
-std::unique_ptr<T> construct(const char* where, Make&& make) {
-  std::unique_ptr<T> object(call_component(where, std::forward<Make>(make)));
-  if (object == nullptr) throw Failure(where, kind::binding, "the factory returned no object");
+template <class T, class Entry>
+ComponentPtr<T> construct(const char* where, Entry&& entry) {
+  ComponentPtr<T> object = create_component<T>(where, std::forward<Entry>(entry));
   check_interrupt(where);
   return object;
 }
 
+// The monitor and the text it was handed, alive as long as the pipeline or
+// the worker still uses them.
+struct MonitorRun {
+  std::string res2frd_path;  // outlives the monitor, which may keep the pointer
+  ComponentPtr<tolvane_monitor> monitor;
+};
+
+bool monitor_done(tolvane_monitor& monitor) {
+  return std::atomic_ref<std::int32_t>(monitor.done).load() != 0;
+}
+
 // The monitor's unattended run: the worker does the work while the main
 // thread tests done once a second and routes interrupts to the monitor.
-void run_unattended(const std::shared_ptr<component::Monitor>& monitor) {
-  operate("MONITOR.nogui_mode", [&] { monitor->nogui_mode(); });
-  monitor->done.store(false);
-  std::thread([monitor] {
+void run_unattended(const std::shared_ptr<MonitorRun>& run) {
+  tolvane_monitor& monitor = *run->monitor;
+  operate("MONITOR.nogui_mode",
+          [&](tolvane_error* error) { return monitor.ops->nogui_mode(&monitor, error); });
+  std::atomic_ref<std::int32_t>(monitor.done).store(0);
+  std::thread([run] {
     try {
-      call_component("MONITOR.run_process", [&] { monitor->run_process(); });
+      call_component("MONITOR.run_process", [&](tolvane_error* error) {
+        return run->monitor->ops->run_process(run->monitor.get(), error);
+      });
     } catch (const Failure& failure) {
       // Nobody waits for this thread: its failure ends only the worker.
       report_failure_on_stderr(failure);
@@ -64,10 +80,12 @@ void run_unattended(const std::shared_ptr<component::Monitor>& monitor) {
   for (;;) {
     if (platform::wait_for_interrupt(next_test)) {
       platform::take_interrupt();
-      call_component("MONITOR.signal_handler", [&] { monitor->signal_handler(SIGINT); });
+      call_component("MONITOR.signal_handler", [&](tolvane_error* error) {
+        return monitor.ops->signal_handler(&monitor, SIGINT, error);
+      });
       continue;
     }
-    if (monitor->done.load()) return;
+    if (monitor_done(monitor)) return;
     next_test += 1s;
   }
 }
@@ -84,32 +102,46 @@ void Tolvane::python_exe() {
 
   std::optional<std::string> header;
   {
-    auto convert = construct<component::Converter>(
-        "CONVERTER", [&] { return entries.converter(inp_path, dir_path); });
-    operate("CONVERTER.main", [&] { convert->main(); });
-    if (convert->dflag) throw ExitRequest{1};
-    header = convert->heading;
+    auto convert = construct<tolvane_converter>("CONVERTER", [&](tolvane_error* error) {
+      return entries.converter(inp_path.c_str(), dir_path.c_str(), error);
+    });
+    operate("CONVERTER.main",
+            [&](tolvane_error* error) { return convert->ops->main(convert.get(), error); });
+    if (convert->dflag != 0) throw ExitRequest{1};
+    if (convert->heading != nullptr) header = std::string(convert->heading);
   }
   chdir(init_dir);
 
   {
-    auto editor = construct<component::Editor>(
-        "EDITOR", [&] { return entries.editor(inp_path, *setting); });
-    operate("EDITOR.editor", [&] { editor->editor(header, exepath); });
-    if (!editor->root) throw Failure("EDITOR.root", kind::binding, "the editor has no root window");
-    operate("EDITOR.root.destroy", [&] { editor->root->destroy(); });
+    auto editor = construct<tolvane_editor>("EDITOR", [&](tolvane_error* error) {
+      return entries.editor(inp_path.c_str(), setting->c_str(), error);
+    });
+    operate("EDITOR.editor", [&](tolvane_error* error) {
+      return editor->ops->editor(editor.get(), header ? header->c_str() : nullptr, exepath.c_str(),
+                                 error);
+    });
+    tolvane_window* root = editor->root;
+    if (root == nullptr || root->ops == nullptr || root->ops->destroy == nullptr)
+      throw Failure("EDITOR.root", kind::binding, "the editor has no root window");
+    operate("EDITOR.root.destroy",
+            [&](tolvane_error* error) { return root->ops->destroy(root, error); });
   }
 
   const std::string model_path = model_path_of(inp_path);
   chdir(model_path);
-  std::shared_ptr<component::Monitor> monitor = construct<component::Monitor>(
-      "MONITOR", [&] { return entries.monitor(model_path, *setting, nullptr); });
-  monitor->res2frd_path = join(join(*root_dir, "exes"), "res2frd.exe");
-  if (!monitor->nogui) {
-    operate("MONITOR.monitor_main", [&] { monitor->monitor_main(); });
+  auto run = std::make_shared<MonitorRun>();
+  run->monitor = construct<tolvane_monitor>("MONITOR", [&](tolvane_error* error) {
+    return entries.monitor(model_path.c_str(), setting->c_str(), nullptr, error);
+  });
+  tolvane_monitor& monitor = *run->monitor;
+  run->res2frd_path = join(join(*root_dir, "exes"), "res2frd.exe");
+  monitor.res2frd_path = run->res2frd_path.c_str();
+  if (monitor.nogui == 0) {
+    operate("MONITOR.monitor_main",
+            [&](tolvane_error* error) { return monitor.ops->monitor_main(&monitor, error); });
     return;
   }
-  run_unattended(monitor);
+  run_unattended(run);
 }
 
 void Tolvane::file_exe() {

@@ -10,7 +10,7 @@ namespace {
 
 class Converter final : public tolvane::component::Converter {
  public:
-  explicit Converter(std::string inp_path) : inp_path_(std::move(inp_path)) {}
+  Converter(std::string inp_path, const std::string&) : inp_path_(std::move(inp_path)) {}
 
   void main() override {
     std::filesystem::create_directories(inp_path_.substr(0, inp_path_.size() - 4));
@@ -23,7 +23,4 @@ class Converter final : public tolvane::component::Converter {
 
 }  // namespace
 
-TOLVANE_COMPONENT_EXPORT tolvane::component::Converter* CONVERTER(const std::string& inp_path,
-                                                                  const std::string&) {
-  return new Converter(inp_path);
-}
+TOLVANE_EXPORT_CONVERTER(Converter);

@@ -15,13 +15,10 @@ class Window final : public tolvane::component::Window {
 
 class Editor final : public tolvane::component::Editor {
  public:
-  Editor() { root = std::make_unique<Window>(); }
+  Editor(const std::string&, const std::string&) { root = std::make_unique<Window>(); }
   void editor(const std::optional<std::string>&, const std::string&) override {}
 };
 
 }  // namespace
 
-TOLVANE_COMPONENT_EXPORT tolvane::component::Editor* EDITOR(const std::string&,
-                                                            const std::string&) {
-  return new Editor();
-}
+TOLVANE_EXPORT_EDITOR(Editor);

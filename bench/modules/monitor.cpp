@@ -22,7 +22,7 @@ double work_seconds() {
 
 class Monitor final : public tolvane::component::Monitor {
  public:
-  Monitor() { nogui = true; }
+  Monitor(const std::string&, const std::string&, const void*) { nogui = true; }
 
   void nogui_mode() override {}
 
@@ -45,7 +45,4 @@ class Monitor final : public tolvane::component::Monitor {
 
 }  // namespace
 
-TOLVANE_COMPONENT_EXPORT tolvane::component::Monitor* MONITOR(const std::string&,
-                                                              const std::string&, const void*) {
-  return new Monitor();
-}
+TOLVANE_EXPORT_MONITOR(Monitor);

@@ -1,29 +1,103 @@
-// Tolvane in-process component interface.
+// Tolvane in-process components in C++: a header-only layer over the C
+// interface of component.h (C++17 or later, any compiler).
 //
-// A component module is a shared library in the launcher's own directory:
-// "inp_converter/main", "editor/gui" and "monitor/gui", each with the
-// platform's suffix (".dll" on Windows, ".so" elsewhere). Each exports one
-// factory under its entry's name, declared below. The launcher owns what a
-// factory returns and deletes it through the virtual destructor, so build
-// a module with the same compiler and standard library as the launcher.
+// Derive from Converter, Editor or Monitor and export the entry with one
+// macro:
 //
-// Exceptions thrown from a constructor or an operation reach the launcher,
-// which reports them (with the component and operation) and ends with
-// status 1.
+//   class Beam final : public tolvane::component::Converter {
+//    public:
+//     Beam(const std::string& inp_path, const std::string& dir_path);
+//     void main() override { heading = "Cantilever beam"; }
+//   };
+//   TOLVANE_EXPORT_CONVERTER(Beam);
+//
+// The constructors take the entries' arguments as std::string (the
+// monitor's third one is always null). An exception that leaves a
+// constructor or an operation becomes the call's reported failure: its
+// kind is the exception's type name, its message what(). No exception
+// ever crosses into the launcher, and the launcher never touches this
+// layer's C++ objects: it sees only the C structs.
 #pragma once
 
-#include <atomic>
+#include <exception>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
+#include <typeinfo>
+#include <utility>
 
-#if defined(_WIN32)
-#define TOLVANE_COMPONENT_EXPORT extern "C" __declspec(dllexport)
-#else
-#define TOLVANE_COMPONENT_EXPORT extern "C" __attribute__((visibility("default")))
+#include "component.h"
+
+#if defined(__has_include)
+#if __has_include(<cxxabi.h>)
+#include <cxxabi.h>
+
+#include <cstdlib>
+#define TOLVANE_COMPONENT_DEMANGLE_ 1
+#endif
 #endif
 
 namespace tolvane::component {
+
+class Converter;
+class Window;
+class Editor;
+class Monitor;
+
+namespace detail {
+
+// Each C struct sits first in a handle that points back to its C++ object.
+template <class C, class Object>
+struct Handle {
+  C c;
+  Object* self;
+};
+
+template <class C, class Object>
+Object& object_of(C* c) {
+  return *reinterpret_cast<Handle<C, Object>*>(c)->self;
+}
+
+inline std::string type_name(const std::type_info& type) {
+#if defined(TOLVANE_COMPONENT_DEMANGLE_)
+  int status = 0;
+  std::unique_ptr<char, void (*)(void*)> demangled(
+      abi::__cxa_demangle(type.name(), nullptr, nullptr, &status), std::free);
+  if (status == 0 && demangled) return demangled.get();
+#endif
+  std::string name = type.name();  // MSVC: "class std::runtime_error"
+  for (const char* prefix : {"class ", "struct "})
+    if (name.rfind(prefix, 0) == 0) return name.substr(std::char_traits<char>::length(prefix));
+  return name;
+}
+
+// Runs body; an exception becomes a report through error.
+template <class Body>
+tolvane_status guarded(tolvane_error* error, Body&& body) noexcept {
+  try {
+    std::forward<Body>(body)();
+    return TOLVANE_OK;
+  } catch (const std::exception& e) {
+    try {
+      error->report(error, type_name(typeid(e)).c_str(), e.what());
+    } catch (...) {
+      error->report(error, "MemoryError", "out of memory");
+    }
+  } catch (...) {
+    error->report(error, "exception", "an exception of unknown type");
+  }
+  return TOLVANE_FAILED;
+}
+
+template <class T, class... Args>
+auto* created(tolvane_error* error, Args&&... args) noexcept {
+  T* object = nullptr;
+  guarded(error, [&] { object = new T(std::forward<Args>(args)...); });
+  return object ? object->c_struct() : nullptr;
+}
+
+}  // namespace detail
 
 // Entry CONVERTER of module "inp_converter.main".
 class Converter {
@@ -35,8 +109,32 @@ class Converter {
   // Read after main() returns: true when the conversion failed.
   bool dflag = false;
   // Read after main() returns and handed to the editor unchanged; may be
-  // null.
+  // null. A NUL in it could not travel on whole, so it fails main().
   std::optional<std::string> heading;
+
+  Converter(const Converter&) = delete;
+  Converter& operator=(const Converter&) = delete;
+  tolvane_converter* c_struct() noexcept { return &handle_.c; }
+
+ protected:
+  Converter() = default;
+
+ private:
+  static tolvane_status call_main(tolvane_converter* c, tolvane_error* error) noexcept {
+    Converter& self = detail::object_of<tolvane_converter, Converter>(c);
+    return detail::guarded(error, [&] {
+      self.main();
+      if (self.heading && self.heading->find('\0') != std::string::npos)
+        throw std::invalid_argument("the heading holds a NUL character");
+      c->dflag = self.dflag ? 1 : 0;
+      c->heading = self.heading ? self.heading->c_str() : nullptr;
+    });
+  }
+  static void release(tolvane_converter* c) noexcept {
+    delete &detail::object_of<tolvane_converter, Converter>(c);
+  }
+  static constexpr tolvane_converter_ops ops_{&call_main, &release};
+  detail::Handle<tolvane_converter, Converter> handle_{{&ops_, 0, nullptr}, this};
 };
 
 // The editor's top-level window.
@@ -44,6 +142,20 @@ class Window {
  public:
   virtual ~Window() = default;
   virtual void destroy() = 0;
+
+  Window(const Window&) = delete;
+  Window& operator=(const Window&) = delete;
+  tolvane_window* c_struct() noexcept { return &handle_.c; }
+
+ protected:
+  Window() = default;
+
+ private:
+  static tolvane_status call_destroy(tolvane_window* c, tolvane_error* error) noexcept {
+    return detail::guarded(error, [&] { detail::object_of<tolvane_window, Window>(c).destroy(); });
+  }
+  static constexpr tolvane_window_ops ops_{&call_destroy};
+  detail::Handle<tolvane_window, Window> handle_{{&ops_}, this};
 };
 
 // Entry EDITOR of module "editor.gui".
@@ -53,12 +165,61 @@ class Editor {
   // Lets the user edit; returns when the user has finished.
   virtual void editor(const std::optional<std::string>& header, const std::string& exepath) = 0;
 
-  // Must be set by the constructor.
+  // Set by the constructor (or by editor()); read after editor() returns.
   std::unique_ptr<Window> root;
+
+  Editor(const Editor&) = delete;
+  Editor& operator=(const Editor&) = delete;
+  tolvane_editor* c_struct() noexcept {
+    publish_root();
+    return &handle_.c;
+  }
+
+ protected:
+  Editor() = default;
+
+ private:
+  void publish_root() noexcept { handle_.c.root = root ? root->c_struct() : nullptr; }
+  static tolvane_status call_editor(tolvane_editor* c, const char* header, const char* exepath,
+                                    tolvane_error* error) noexcept {
+    Editor& self = detail::object_of<tolvane_editor, Editor>(c);
+    return detail::guarded(error, [&] {
+      self.editor(header ? std::optional<std::string>(header) : std::nullopt, exepath);
+      self.publish_root();
+    });
+  }
+  static void release(tolvane_editor* c) noexcept {
+    delete &detail::object_of<tolvane_editor, Editor>(c);
+  }
+  static constexpr tolvane_editor_ops ops_{&call_editor, &release};
+  detail::Handle<tolvane_editor, Editor> handle_{{&ops_, nullptr}, this};
+};
+
+// A flag that the monitor may set from any thread while the launcher reads
+// it: `done = true`, `done.store(true)`, `if (done)`, `done.load()`.
+class DoneFlag {
+ public:
+  explicit DoneFlag(std::int32_t& flag) noexcept : flag_(&flag) {}
+  DoneFlag(const DoneFlag&) = delete;
+  DoneFlag& operator=(const DoneFlag&) = delete;
+
+  void store(bool value) noexcept { tolvane_flag_store(flag_, value ? 1 : 0); }
+  bool load() const noexcept { return tolvane_flag_load(flag_) != 0; }
+  DoneFlag& operator=(bool value) noexcept {
+    store(value);
+    return *this;
+  }
+  operator bool() const noexcept { return load(); }
+
+ private:
+  std::int32_t* flag_;
 };
 
 // Entry MONITOR of module "monitor.gui".
 class Monitor {
+  // First, so that done can refer to it.
+  detail::Handle<tolvane_monitor, Monitor> handle_{{&ops_, nullptr, 0, 0}, this};
+
  public:
   virtual ~Monitor() = default;
 
@@ -72,24 +233,93 @@ class Monitor {
   // Attended mode: runs the user interface, returns when the user is done.
   virtual void monitor_main() = 0;
 
-  // Written by the launcher right after construction.
+  // Written by the launcher right after construction; here from the first
+  // operation (nogui_mode or monitor_main) on.
   std::string res2frd_path;
-  // Read once by the launcher; true selects the unattended mode.
+  // Read once by the launcher right after construction; true selects the
+  // unattended mode.
   bool nogui = false;
   // Written false by the launcher before the worker starts, then read on
   // the main thread once a second while the worker may set it.
-  std::atomic<bool> done{false};
+  DoneFlag done{handle_.c.done};
+
+  Monitor(const Monitor&) = delete;
+  Monitor& operator=(const Monitor&) = delete;
+  tolvane_monitor* c_struct() noexcept {
+    handle_.c.nogui = nogui ? 1 : 0;
+    return &handle_.c;
+  }
+
+ protected:
+  Monitor() = default;
+
+ private:
+  static Monitor& self(tolvane_monitor* c) { return detail::object_of<tolvane_monitor, Monitor>(c); }
+  // Both modes begin on the main thread with one of these two, before the
+  // worker exists: the one place to take res2frd_path over.
+  void take_res2frd_path() {
+    res2frd_path = handle_.c.res2frd_path ? handle_.c.res2frd_path : "";
+  }
+  static tolvane_status call_nogui_mode(tolvane_monitor* c, tolvane_error* error) noexcept {
+    return detail::guarded(error, [&] {
+      self(c).take_res2frd_path();
+      self(c).nogui_mode();
+    });
+  }
+  static tolvane_status call_run_process(tolvane_monitor* c, tolvane_error* error) noexcept {
+    return detail::guarded(error, [&] { self(c).run_process(); });
+  }
+  static tolvane_status call_signal_handler(tolvane_monitor* c, std::int32_t signum,
+                                            tolvane_error* error) noexcept {
+    return detail::guarded(error, [&] { self(c).signal_handler(static_cast<int>(signum)); });
+  }
+  static tolvane_status call_monitor_main(tolvane_monitor* c, tolvane_error* error) noexcept {
+    return detail::guarded(error, [&] {
+      self(c).take_res2frd_path();
+      self(c).monitor_main();
+    });
+  }
+  static void release(tolvane_monitor* c) noexcept { delete &self(c); }
+  static constexpr tolvane_monitor_ops ops_{&call_nogui_mode, &call_run_process,
+                                            &call_signal_handler, &call_monitor_main, &release};
 };
 
-// The factories' types. The current directory is the model directory
-// when MONITOR runs; its third argument is always null.
-using ConverterFactory = Converter* (*)(const std::string& inp_path, const std::string& dir_path);
-using EditorFactory = Editor* (*)(const std::string& inp_path, const std::string& setting);
-using MonitorFactory = Monitor* (*)(const std::string& model_path, const std::string& setting,
-                                    const void* parent);
+// The C entries for a class, for a module that binds them itself (a test)
+// rather than through the export macros.
+template <class T>
+tolvane_converter* converter_entry(const char* inp_path, const char* dir_path,
+                                   tolvane_error* error) noexcept {
+  return detail::created<T>(error, std::string(inp_path), std::string(dir_path));
+}
+template <class T>
+tolvane_editor* editor_entry(const char* inp_path, const char* setting,
+                             tolvane_error* error) noexcept {
+  return detail::created<T>(error, std::string(inp_path), std::string(setting));
+}
+template <class T>
+tolvane_monitor* monitor_entry(const char* model_path, const char* setting, const void* parent,
+                               tolvane_error* error) noexcept {
+  return detail::created<T>(error, std::string(model_path), std::string(setting), parent);
+}
 
 }  // namespace tolvane::component
 
-// A module defines its factory like this:
-//   TOLVANE_COMPONENT_EXPORT tolvane::component::Converter*
-//   CONVERTER(const std::string& inp_path, const std::string& dir_path) { ... }
+// Exports the entry for a class and declares it; follow with a semicolon.
+#define TOLVANE_EXPORT_CONVERTER(Class)                                                        \
+  TOLVANE_EXPORT tolvane_converter* CONVERTER(const char* inp_path, const char* dir_path,     \
+                                              tolvane_error* error) {                          \
+    return ::tolvane::component::converter_entry<Class>(inp_path, dir_path, error);            \
+  }                                                                                            \
+  TOLVANE_DECLARE_CONVERTER
+#define TOLVANE_EXPORT_EDITOR(Class)                                                           \
+  TOLVANE_EXPORT tolvane_editor* EDITOR(const char* inp_path, const char* setting,            \
+                                        tolvane_error* error) {                                \
+    return ::tolvane::component::editor_entry<Class>(inp_path, setting, error);                \
+  }                                                                                            \
+  TOLVANE_DECLARE_EDITOR
+#define TOLVANE_EXPORT_MONITOR(Class)                                                          \
+  TOLVANE_EXPORT tolvane_monitor* MONITOR(const char* model_path, const char* setting,        \
+                                          const void* parent, tolvane_error* error) {          \
+    return ::tolvane::component::monitor_entry<Class>(model_path, setting, parent, error);     \
+  }                                                                                            \
+  TOLVANE_DECLARE_MONITOR

@@ -34,7 +34,4 @@ class Editor final : public tolvane::component::Editor {
 
 }  // namespace
 
-TOLVANE_COMPONENT_EXPORT tolvane::component::Editor* EDITOR(const std::string& inp_path,
-                                                            const std::string& setting) {
-  return new Editor(inp_path, setting);
-}
+TOLVANE_EXPORT_EDITOR(Editor);

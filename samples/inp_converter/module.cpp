@@ -34,7 +34,4 @@ class Converter final : public tolvane::component::Converter {
 
 }  // namespace
 
-TOLVANE_COMPONENT_EXPORT tolvane::component::Converter* CONVERTER(const std::string& inp_path,
-                                                                  const std::string& dir_path) {
-  return new Converter(inp_path, dir_path);
-}
+TOLVANE_EXPORT_CONVERTER(Converter);

@@ -53,7 +53,8 @@ bool asks_for_nogui(const std::vector<std::string>& words) {
 
 class Monitor final : public tolvane::component::Monitor {
  public:
-  explicit Monitor(std::string model_path) : model_path_(std::move(model_path)) {
+  Monitor(std::string model_path, const std::string&, const void*)
+      : model_path_(std::move(model_path)) {
     nogui = asks_for_nogui(process_arguments());
   }
 
@@ -82,8 +83,4 @@ class Monitor final : public tolvane::component::Monitor {
 
 }  // namespace
 
-TOLVANE_COMPONENT_EXPORT tolvane::component::Monitor* MONITOR(const std::string& model_path,
-                                                              const std::string&,
-                                                              const void*) {
-  return new Monitor(model_path);
-}
+TOLVANE_EXPORT_MONITOR(Monitor);

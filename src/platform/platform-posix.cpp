@@ -360,14 +360,6 @@ void* load_module(const std::string& where, const std::string& path) {
                                    : reason);
 }
 
-void* find_entry(const std::string& where, void* module, const char* name) {
-  ::dlerror();
-  void* address = ::dlsym(module, name);
-  if (address == nullptr) {
-    const char* reason = ::dlerror();
-    throw Failure(where, kind::binding, reason ? reason : std::string("no entry ") + name);
-  }
-  return address;
-}
+void* find_symbol(void* module, const char* name) { return ::dlsym(module, name); }
 
 }  // namespace tolvane::platform

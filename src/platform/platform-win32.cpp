@@ -609,12 +609,8 @@ void* load_module(const std::string& where, const std::string& path) {
                        system_text(code), path);
 }
 
-void* find_entry(const std::string& where, void* module, const char* name) {
-  if (FARPROC address = GetProcAddress(reinterpret_cast<HMODULE>(module), name))
-    return reinterpret_cast<void*>(address);
-  const DWORD code = GetLastError();
-  throw system_failure(where, kind::binding, std::string(name) + ": GetProcAddress", code,
-                       system_text(code));
+void* find_symbol(void* module, const char* name) {
+  return reinterpret_cast<void*>(GetProcAddress(reinterpret_cast<HMODULE>(module), name));
 }
 
 }  // namespace tolvane::platform

@@ -134,8 +134,8 @@ std::unique_ptr<OutputDecoder> make_output_decoder();
 // Loads a shared library by its full path (never through a search path)
 // and never unloads it. A failure names the module and the system's reason.
 void* load_module(const std::string& where, const std::string& path);
-// The address of an exported entry; a failure names the entry and the
-// system's reason.
-void* find_entry(const std::string& where, void* module, const char* name);
+// The address of an exported symbol, or null when the module has none of
+// that name.
+void* find_symbol(void* module, const char* name);
 
 }  // namespace tolvane::platform

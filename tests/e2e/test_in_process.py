@@ -139,6 +139,25 @@ class Failures(InProcess):
         self.assertIn("EDITOR", result.err_text().split("ImportError: ", 1)[1])
         self.assertEqual(result.stdout, b"")
 
+    def test_a_module_built_for_another_interface_is_refused_before_any_call(self):
+        expected = "expected 1.x)"
+        for name, found, says in (
+                ("wrong_major", "found interface 2.0", "another major version"),
+                ("undeclared", "found no declaration", "has no declaration"),
+                ("data_entry", "found interface 1.0", "is not the entry"),
+                ("wrong_kind", "found interface 1.0", "is not the entry")):
+            with self.subTest(name):
+                module = os.path.join(self.layout.root, "editor", "gui" + MODULE_SUFFIX)
+                shutil.copy2(harness.built(os.path.join("test-modules",
+                                                        "refused_" + name + MODULE_SUFFIX)), module)
+                result = self.run_launcher()
+                self.assert_failure(result, "import EDITOR from editor.gui", "ImportError")
+                message = result.err_text().split("ImportError: ", 1)[1]
+                self.assertTrue(message.startswith(self.cwd(module) + ": EDITOR "), message)
+                self.assertIn(says, message)
+                self.assertTrue(message.endswith("(%s, %s\n" % (found, expected)), message)
+                self.assertEqual(result.stdout, b"", "no component may be created")
+
     def test_a_module_that_cannot_load_says_why(self):
         garbage = os.path.join(self.layout.tmp, "garbage")
         with open(garbage, "wb") as f:

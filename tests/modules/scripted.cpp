@@ -96,13 +96,6 @@ class ScriptedMonitor : public Monitor {
 
 }  // namespace
 
-TOLVANE_COMPONENT_EXPORT Converter* CONVERTER(const std::string& inp, const std::string& dir) {
-  return new ScriptedConverter(inp, dir);
-}
-TOLVANE_COMPONENT_EXPORT Editor* EDITOR(const std::string& inp, const std::string& setting) {
-  return new ScriptedEditor(inp, setting);
-}
-TOLVANE_COMPONENT_EXPORT Monitor* MONITOR(const std::string& model, const std::string& setting,
-                                          const void* parent) {
-  return new ScriptedMonitor(model, setting, parent);
-}
+TOLVANE_EXPORT_CONVERTER(ScriptedConverter);
+TOLVANE_EXPORT_EDITOR(ScriptedEditor);
+TOLVANE_EXPORT_MONITOR(ScriptedMonitor);

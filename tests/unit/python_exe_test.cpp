@@ -15,6 +15,9 @@
 
 #include <tolvane/component.hpp>
 
+#include <atomic>
+#include <cstdint>
+
 #include "components.hpp"
 #include "failure.hpp"
 #include "main.hpp"
@@ -62,8 +65,7 @@ std::shared_ptr<Script> script;
 
 class TestConverter : public Converter {
  public:
-  TestConverter(std::shared_ptr<Script> s, const std::string& inp, const std::string& dir)
-      : s_(std::move(s)) {
+  TestConverter(const std::string& inp, const std::string& dir) : s_(script) {
     s_->note("CONVERTER(" + inp + ", " + dir + ")");
     s_->maybe_throw("CONVERTER");
   }
@@ -94,8 +96,7 @@ class TestWindow : public Window {
 
 class TestEditor : public Editor {
  public:
-  TestEditor(std::shared_ptr<Script> s, const std::string& inp, const std::string& setting)
-      : s_(std::move(s)) {
+  TestEditor(const std::string& inp, const std::string& setting) : s_(script) {
     s_->note("EDITOR(" + inp + ", " + setting + ")");
     s_->maybe_throw("EDITOR");
     root = std::make_unique<TestWindow>(s_);
@@ -113,9 +114,8 @@ class TestEditor : public Editor {
 
 class TestMonitor : public Monitor {
  public:
-  TestMonitor(std::shared_ptr<Script> s, const std::string& model, const std::string& setting,
-              const void* parent)
-      : s_(std::move(s)) {
+  TestMonitor(const std::string& model, const std::string& setting, const void* parent)
+      : s_(script) {
     s_->note("MONITOR(" + model + ", " + setting + (parent ? ", parent)" : ", null)"));
     s_->maybe_throw("MONITOR");
     nogui = s_->nogui;
@@ -154,14 +154,30 @@ class TestMonitor : public Monitor {
   std::shared_ptr<Script> s_;
 };
 
-Converter* make_converter(const std::string& inp, const std::string& dir) {
-  return new TestConverter(script, inp, dir);
-}
-Editor* make_editor(const std::string& inp, const std::string& setting) {
-  return new TestEditor(script, inp, setting);
-}
-Monitor* make_monitor(const std::string& model, const std::string& setting, const void* parent) {
-  return new TestMonitor(script, model, setting, parent);
+// A module linked into the test: its entries with their declarations.
+template <auto Entry, std::uint32_t Kind>
+const tolvane_declaration declared{TOLVANE_DECLARATION_MAGIC, TOLVANE_INTERFACE_MAJOR,
+                                   TOLVANE_INTERFACE_MINOR,   Kind,
+                                   0,                         reinterpret_cast<tolvane_function>(Entry)};
+
+template <class M>
+SymbolFinder module_with(std::function<void(const std::string&)> before = {}) {
+  constexpr auto converter = &component::converter_entry<TestConverter>;
+  constexpr auto editor = &component::editor_entry<TestEditor>;
+  constexpr auto monitor = &component::monitor_entry<M>;
+  const std::map<std::string, const void*> symbols = {
+      {"CONVERTER", reinterpret_cast<const void*>(converter)},
+      {"EDITOR", reinterpret_cast<const void*>(editor)},
+      {"MONITOR", reinterpret_cast<const void*>(monitor)},
+      {"tolvane_declaration_CONVERTER", &declared<converter, TOLVANE_ENTRY_CONVERTER>},
+      {"tolvane_declaration_EDITOR", &declared<editor, TOLVANE_ENTRY_EDITOR>},
+      {"tolvane_declaration_MONITOR", &declared<monitor, TOLVANE_ENTRY_MONITOR>},
+  };
+  return [symbols, before](const std::string& module, const std::string& symbol) -> void* {
+    if (before) before(symbol + " from " + module);
+    const auto found = symbols.find(symbol);
+    return found == symbols.end() ? nullptr : const_cast<void*>(found->second);
+  };
 }
 
 class PythonExe : public ::testing::Test {
@@ -182,17 +198,14 @@ class PythonExe : public ::testing::Test {
     fs::create_directories(base_ / "elsewhere");
     chdir((base_ / "start").string());
     set_invocation_path(platform::executable_path());
-    set_entry_binder([this](const std::string& module, const std::string& entry) -> void* {
-      script->note("bind " + entry + " from " + module);
-      if (missing_ == entry) return nullptr;
-      if (entry == "CONVERTER") return reinterpret_cast<void*>(&make_converter);
-      if (entry == "EDITOR") return reinterpret_cast<void*>(&make_editor);
-      if (entry == "MONITOR") return reinterpret_cast<void*>(&make_monitor);
-      return nullptr;
+    const SymbolFinder module = module_with<TestMonitor>();
+    set_symbol_finder([this, module](const std::string& name, const std::string& symbol) -> void* {
+      if (symbol.rfind("tolvane_declaration_", 0) != 0) script->note("bind " + symbol + " from " + name);
+      return symbol == missing_ ? nullptr : module(name, symbol);
     });
   }
   void TearDown() override {
-    set_entry_binder(nullptr);
+    set_symbol_finder(nullptr);
     chdir(saved_cwd_);
     platform::take_interrupt();
     std::error_code ignored;
@@ -364,11 +377,13 @@ class Unattended : public PythonExe {
 // The monitor object of the current unattended run, found the way another
 // monitor thread would hold it.
 std::atomic<Monitor*> current_monitor{nullptr};
-Monitor* make_tracked_monitor(const std::string& model, const std::string& setting, const void* p) {
-  Monitor* m = make_monitor(model, setting, p);
-  current_monitor.store(m);
-  return m;
-}
+class TrackedMonitor : public TestMonitor {
+ public:
+  TrackedMonitor(const std::string& model, const std::string& setting, const void* parent)
+      : TestMonitor(model, setting, parent) {
+    current_monitor.store(this);
+  }
+};
 
 TEST_F(Unattended, DoneAtOnceStillWaitsTheFirstFullSecond) {
   const auto took = timed_run();
@@ -383,11 +398,7 @@ TEST_F(Unattended, DoneAtOnceStillWaitsTheFirstFullSecond) {
 
 void bind_tracked_monitor() {
   current_monitor.store(nullptr);
-  set_entry_binder([](const std::string&, const std::string& entry) -> void* {
-    if (entry == "CONVERTER") return reinterpret_cast<void*>(&make_converter);
-    if (entry == "EDITOR") return reinterpret_cast<void*>(&make_editor);
-    return reinterpret_cast<void*>(&make_tracked_monitor);
-  });
+  set_symbol_finder(module_with<TrackedMonitor>());
 }
 
 void set_done_after(std::chrono::milliseconds delay) {
