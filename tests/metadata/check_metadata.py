@@ -2,7 +2,10 @@
 """Check the metadata of a built Tolvane.exe: headers, version record,
 manifest, icon and imported DLLs.
 
-Usage: check_metadata.py Tolvane.exe
+Usage: check_metadata.py Tolvane.exe VERSION
+
+VERSION is the project's version (four numbers), which the version record
+must carry.
 
 pefile reads the PE structure; the resource payloads are decoded here, so
 that what Windows would read is what gets checked.  Every failed check is
@@ -23,15 +26,12 @@ RT_VERSION = 16
 RT_MANIFEST = 24
 
 EXPECTED_STRINGS = {
-    "FileVersion": "1.1.0.0",
-    "ProductVersion": "1.1.0.0",
     "ProductName": "Tolvane",
     "InternalName": "Tolvane",
     "OriginalFilename": "Tolvane.exe",
     "FileDescription": "Tolvane.exe",
 }
 STRING_TABLE = "000004b0"
-VERSION_1_1_0_0 = (0x00010001, 0x00000000)  # (MS, LS) words
 VOS_NT_WINDOWS32 = 0x00040004
 VFT_APP = 0x00000001
 
@@ -174,7 +174,13 @@ def text_value(value):
     return value.decode("utf-16-le", errors="replace").split("\0", 1)[0]
 
 
-def check_version(c, res):
+def fixed_version(version):
+    """The (MS, LS) words of VS_FIXEDFILEINFO for "a.b.c.d"."""
+    a, b, cc, d = (int(part) for part in version.split("."))
+    return ((a << 16) | b, (cc << 16) | d)
+
+
+def check_version(c, res, version):
     _, data = single_resource(c, res, RT_VERSION, "RT_VERSION")
     if data is None:
         return
@@ -187,8 +193,8 @@ def check_version(c, res):
     if c.equal(len(fixed), 52, "VS_FIXEDFILEINFO size"):
         words = struct.unpack("<13I", fixed)
         c.equal(hex(words[0]), hex(0xFEEF04BD), "VS_FIXEDFILEINFO signature")
-        c.equal(words[2:4], VERSION_1_1_0_0, "fixed FileVersion (MS, LS)")
-        c.equal(words[4:6], VERSION_1_1_0_0, "fixed ProductVersion (MS, LS)")
+        c.equal(words[2:4], fixed_version(version), "fixed FileVersion (MS, LS)")
+        c.equal(words[4:6], fixed_version(version), "fixed ProductVersion (MS, LS)")
         c.equal(hex(words[8]), hex(VOS_NT_WINDOWS32), "FILEOS")
         c.equal(words[9], VFT_APP, "FILETYPE")
     blocks = {child[0]: child for child in children}
@@ -199,7 +205,9 @@ def check_version(c, res):
         c.equal([t[0] for t in tables], [STRING_TABLE], "string tables")
         for table in tables:
             strings = {s[0]: text_value(s[2]) for s in table[3]}
-            for name, expected in EXPECTED_STRINGS.items():
+            expected_strings = dict(EXPECTED_STRINGS, FileVersion=version,
+                                    ProductVersion=version)
+            for name, expected in expected_strings.items():
                 c.equal(strings.get(name), expected, "string %s in table %s" % (name, table[0]))
             c.check(strings.get("CompanyName", "").strip() != "",
                     "string CompanyName in table %s missing or empty" % table[0])
@@ -448,8 +456,8 @@ def check_imports(c, pe):
 
 
 def main(argv):
-    if len(argv) != 2:
-        sys.stderr.write("usage: check_metadata.py Tolvane.exe\n")
+    if len(argv) != 3 or not re.fullmatch(r"\d+\.\d+\.\d+\.\d+", argv[2]):
+        sys.stderr.write("usage: check_metadata.py Tolvane.exe VERSION\n")
         return 2
     try:
         pe = pefile.PE(argv[1])
@@ -460,7 +468,7 @@ def main(argv):
     res = resources(pe)
     check_headers(c, pe)
     check_imports(c, pe)
-    check_version(c, res)
+    check_version(c, res, argv[2])
     check_manifest(c, res)
     check_icon(c, res)
     for failure in c.failures:

@@ -3,5 +3,6 @@
 # no Wine involved.
 if(WIN32)
   add_test(NAME metadata
-           COMMAND /usr/bin/python3 ${CMAKE_CURRENT_LIST_DIR}/check_metadata.py $<TARGET_FILE:Tolvane>)
+           COMMAND /usr/bin/python3 ${CMAKE_CURRENT_LIST_DIR}/check_metadata.py $<TARGET_FILE:Tolvane>
+                   ${PROJECT_VERSION})
 endif()
