@@ -97,6 +97,15 @@ class Layout:
         self.launcher = os.path.join(self.root, launcher_name)
         shutil.copy2(built("Tolvane" + SUFFIX), self.launcher)
 
+    @classmethod
+    def existing(cls, root, tmp):
+        """A layout that is there already (an unpacked package), with tmp
+        for the test's own files."""
+        layout = cls.__new__(cls)
+        layout.tmp, layout.root = tmp, root
+        layout.launcher = os.path.join(root, "Tolvane.exe")
+        return layout
+
     def put_tool(self, name, program):
         """Installs program as tools/NAME.exe."""
         destination = os.path.join(self.root, "tools", name + ".exe")
