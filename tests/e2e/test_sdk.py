@@ -56,8 +56,8 @@ def calls(result):
     return [tuple(line.split("|")) for line in result.out_text().splitlines()]
 
 
-class ConsumerProject(unittest.TestCase):
-    """One author's project per language, built once for the class."""
+class SdkCase(unittest.TestCase):
+    """A folder for the class, with the SDK installed once and a deck."""
 
     @classmethod
     def setUpClass(cls):
@@ -71,12 +71,20 @@ class ConsumerProject(unittest.TestCase):
     def tearDownClass(cls):
         shutil.rmtree(cls.tmp, ignore_errors=True)
 
+    def installed_sdk(self):
+        if not os.path.isdir(self.sdk):
+            install(self, self.sdk, "sdk")
+        return self.sdk
+
+
+class ConsumerProject(SdkCase):
+    """One author's project per language, built once for the class."""
+
     def layout(self, language):
         """The launcher installed with the author's components beside it."""
         if language in self.layouts:
             return self.layouts[language]
-        if not os.path.isdir(self.sdk):
-            install(self, self.sdk, "sdk")
+        self.installed_sdk()
         layout = os.path.join(self.tmp, "layout-" + language)
         build = os.path.join(self.tmp, "build-" + language)
         install(self, layout, "launcher")
@@ -167,6 +175,54 @@ class ConsumerProject(unittest.TestCase):
         self.check_failure_as_data("CXX")
         self.check_interrupt_reaches_the_monitor("CXX")
         self.check_tools("CXX")
+
+
+class ReadmeExamples(SdkCase):
+    """The C and the C++ converter in the README, built with its CMake
+    lines against the installed package, each run by the launcher with the
+    scripted test library as editor and monitor."""
+
+    def blocks(self):
+        with open(os.path.join(SOURCE_DIR, "README.md"), encoding="utf-8") as f:
+            text = f.read().split("## Writing a component", 1)[1].split("\n## ", 1)[0]
+        found = {}
+        for block in text.split("```")[1::2]:
+            language, _, code = block.partition("\n")
+            found[language] = code
+        self.assertEqual(sorted(found), ["c", "cmake", "cpp"])
+        return found
+
+    def test_the_examples_build_and_run(self):
+        blocks = self.blocks()
+        self.installed_sdk()
+        scripted = harness.built(os.path.join("test-modules", "scripted" + MODULE_SUFFIX))
+        for language, toolchain in (("c", TOOLCHAINS["C"]), ("cpp", TOOLCHAINS["CXX"])):
+            with self.subTest(language):
+                project = os.path.join(self.tmp, "readme-" + language)
+                os.makedirs(project)
+                with open(os.path.join(project, "converter." + language), "w") as f:
+                    f.write(blocks[language])
+                with open(os.path.join(project, "CMakeLists.txt"), "w") as f:
+                    f.write(blocks["cmake"].replace("converter.c)", "converter.%s)" % language))
+                layout = os.path.join(self.tmp, "readme-layout-" + language)
+                install(self, layout, "launcher")
+                build = os.path.join(project, "build")
+                run_checked(self, [CMAKE, "-S", project, "-B", build,
+                                   "-DCMAKE_PREFIX_PATH=" + self.sdk] + toolchain)
+                run_checked(self, [CMAKE, "--build", build])
+                run_checked(self, [CMAKE, "--install", build, "--prefix", layout])
+                for module in ("editor.gui", "monitor.gui"):
+                    folder, name = module.split(".")
+                    os.makedirs(os.path.join(layout, folder), exist_ok=True)
+                    shutil.copy2(scripted, os.path.join(layout, folder, name + MODULE_SUFFIX))
+                launcher = os.path.join(layout, "Tolvane")
+                if WINDOWS:
+                    shutil.copy2(os.path.join(layout, "Tolvane.exe"), launcher)
+                result = harness.run(launcher, [harness.target_path(os.path.join(self.jobs,
+                                                                                 "beam"))],
+                                     cwd=self.tmp)
+                self.assertEqual((result.status, result.stderr), (0, b""))
+                self.assertIn("header=Cantilever beam ", result.out_text())
 
 
 class Packages(unittest.TestCase):
