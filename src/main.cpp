@@ -175,7 +175,7 @@ void Tolvane::file_exe() {
     throw ExitRequest{3};
 }
 
-void Tolvane::main() {
+void Tolvane::main() {  // NOLINT(bugprone-exception-escape): see main.hpp
   if (exe_type == "python")
     python_exe();
   else

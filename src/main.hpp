@@ -19,8 +19,9 @@ class Tolvane {
   void python_exe();
   // Components as executables in "tools" beside the launcher.
   void file_exe();
-  // Runs the pipeline that exe_type selects.
-  void main();
+  // Runs the pipeline that exe_type selects. (Not the program's main: its
+  // failures travel on to the entry.)
+  void main();  // NOLINT(bugprone-exception-escape)
 
   std::string inp_path;
   std::string dir_path;

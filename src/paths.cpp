@@ -105,13 +105,13 @@ std::vector<string_view> resolve_components(Flavour f, string_view rest, bool ro
     const string_view comp = rest.substr(start, end - start);
     start = end + 1;
     if (comp.empty() || comp == ".") continue;
-    if (comp != "..") {
-      out.push_back(comp);
-    } else if (!out.empty() && out.back() != "..") {
+    if (comp == ".." && !out.empty() && out.back() != "..") {
       out.pop_back();
-    } else if (!rooted) {
-      out.push_back(comp);
+      continue;
     }
+    // At a root ".." stays there; a relative path keeps its leading "..".
+    if (comp == ".." && rooted) continue;
+    out.push_back(comp);
   }
   return out;
 }

@@ -137,9 +137,11 @@ std::string executable_path() {
 }
 
 void end_process(int status) {
+  // In-process components may have written through the C and C++
+  // streams; the launcher itself writes straight to the descriptors.
   std::cout.flush();
   std::cerr.flush();
-  std::fflush(nullptr);
+  (void)std::fflush(nullptr);
   ::_exit(status);
 }
 
@@ -259,6 +261,7 @@ Child::Child(const std::string& where, const std::string& program,
   posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
 
   std::vector<char*> words;
+  words.reserve(argv.size() + 1);
   for (const auto& word : argv) words.push_back(const_cast<char*>(word.c_str()));
   words.push_back(nullptr);
   const int error =
@@ -293,7 +296,7 @@ Child::~Child() {
 }
 
 Child::Event Child::read(std::string& chunk) {
-  constexpr std::size_t piece = 256 * 1024;
+  constexpr std::size_t piece = std::size_t{256} * 1024;
   for (;;) {
     if (interrupt_flag.load()) return Event::interrupted;
     chunk.resize(piece);

@@ -153,9 +153,11 @@ std::string executable_path() {
 }
 
 void end_process(int status) {
+  // In-process components may have written through the C and C++
+  // streams; the launcher itself writes straight to the handles.
   std::cout.flush();
   std::cerr.flush();
-  std::fflush(nullptr);
+  (void)std::fflush(nullptr);
   // Not ExitProcess: DLL detach code must not run while a detached worker
   // may still hold locks.
   TerminateProcess(GetCurrentProcess(), static_cast<UINT>(status));
