@@ -8,7 +8,8 @@ cd "$(dirname "$0")/.."
 
 packages=(cmake make g++ libgtest-dev googletest
           g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-          wine wine64 python3 python3-pefile locales util-linux)
+          wine wine64 python3 python3-pefile locales util-linux
+          clang lld libclang-rt-14-dev clang-tidy)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

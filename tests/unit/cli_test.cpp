@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "help_text.hpp"
 #include <climits>
 #include <optional>
 #include <sstream>
@@ -265,17 +266,7 @@ TEST(CliParseOutcome, RunCarriesTheFields) {
 
 const std::string usage80 = "usage: Tolvane.exe [-h] [-nogui [/path/to/.s2f]] input\n";
 
-std::string help_body(const std::string& usage) {
-  return usage +
-         "\n"
-         "positional arguments:\n"
-         "  input                 INPファイルのパス\n"
-         "\n"
-         "options:\n"
-         "  -h, --help            show this help message and exit\n"
-         "  -nogui [/path/to/.s2f]\n"
-         "                        設定ファイルのパス(指定しない場合はsession.rs2fを使用)\n";
-}
+std::string help_body(const std::string& usage) { return usage + expected::help_after_usage; }
 
 std::vector<std::string> lines_of(const std::string& text) {
   std::vector<std::string> lines;
