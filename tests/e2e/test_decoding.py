@@ -11,7 +11,7 @@ import unittest
 
 import harness
 from harness import WINDOWS
-from test_tool_pipeline import CONVERTER, EDITOR, MONITOR, Chain, one_diagnostic
+from harness import CONVERTER, EDITOR, MONITOR, Chain, one_diagnostic
 
 LOCALES = None
 

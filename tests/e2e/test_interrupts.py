@@ -12,7 +12,7 @@ import unittest
 
 import harness
 from harness import NEWLINE, WINDOWS
-from test_tool_pipeline import Chain
+from harness import Chain
 
 # The launcher gives a child 0.25 s to end by itself before it ends it;
 # Wine adds its own start-up and signal-routing time.

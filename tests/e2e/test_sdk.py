@@ -15,13 +15,12 @@ import unittest
 import zipfile
 
 import harness
-from harness import MODULE_SUFFIX, WINDOWS
+from harness import MODULE_SUFFIX, SEP, WINDOWS
 
 SOURCE_DIR = os.environ.get("TOLVANE_E2E_SOURCE_DIR", "")
 CMAKE = os.environ.get("TOLVANE_E2E_CMAKE", "cmake")
 CPACK = os.environ.get("TOLVANE_E2E_CPACK", "cpack")
 CONSUMER = os.path.join(SOURCE_DIR, "tests", "consumer")
-SEP = "\\" if WINDOWS else "/"
 
 # How an author builds each language: natively with the host's gcc and
 # clang++, for Windows with mingw-w64's gcc and with clang++ targeting it.

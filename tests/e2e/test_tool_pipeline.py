@@ -5,125 +5,17 @@ steers their output and exit codes."""
 
 import os
 import shutil
-import subprocess
-import tempfile
 import unittest
 
 import harness
-from harness import NEWLINE, WINDOWS
+from harness import CONVERTER, EDITOR, MONITOR, NEWLINE, SEP, WINDOWS, Chain, one_diagnostic
 
-CONVERTER, EDITOR, MONITOR = harness.ROLES
-SOLVER_DIR = "FrontISTR-DEV250506"
-SEP = "\\" if WINDOWS else "/"
-# Resolved, so that the paths the launcher derives from its own location
-# and those a test expects are spelled alike.
-TMP = os.path.realpath(tempfile.gettempdir())
-HEADER_OUTPUT = b"Reading deck\nheader:Bracket under load\n"
 SESSION_XML = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "samples",
                            "session.xml")
 
 
 def setUpModule():
     harness.wine_ready()
-
-
-class Chain:
-    """A fresh layout in a folder whose path has blanks and parentheses,
-    with the recorder as all three components and a deck beside it."""
-
-    def __init__(self, test, folder_name="app"):
-        self.test = test
-        self.layout = harness.Layout(folder_name=folder_name, parent=TMP)
-        test.addCleanup(self.layout.remove)
-        self.rec = harness.Recorder(self.layout)
-        self.jobs = os.path.join(self.layout.tmp, "jobs (1)")
-        os.makedirs(self.jobs)
-        self.deck = os.path.join(self.jobs, "beam.inp")
-        self.tell(CONVERTER, "stdout", HEADER_OUTPUT)
-
-    def tell(self, role, what, content=b""):
-        self.rec.tell(role, what, content)
-
-    def env(self, locale="C.UTF-8"):
-        env = dict(os.environ)
-        env["LC_ALL"] = locale
-        env.update(self.rec.env())
-        return env
-
-    def run(self, word=None, cwd=None, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-            pass_fds=(), env=None):
-        """Runs the launcher on the deck (or on word as it is given)."""
-        word = harness.target_path(self.deck) if word is None else word
-        completed = subprocess.run(
-            harness.command(self.layout.launcher, [word]), stdin=subprocess.DEVNULL,
-            stdout=stdout, stderr=stderr, pass_fds=pass_fds, env=env or self.env(),
-            cwd=cwd or self.layout.tmp, timeout=90)
-        return harness.Result(completed.returncode, completed.stdout, completed.stderr)
-
-    # What the launcher is expected to derive.
-    @property
-    def root_dir(self):
-        return harness.target_path(self.layout.root)
-
-    @property
-    def setting(self):
-        return self.root_dir + SEP + "session.xml"
-
-    @property
-    def exepath(self):
-        return harness.target_path(os.path.realpath(self.layout.root)) + SEP + SOLVER_DIR
-
-    def tool(self, role):
-        return self.root_dir + SEP + "tools" + SEP + role + ".exe"
-
-    def ran(self):
-        """The roles that were started, each checked to have run once."""
-        roles = []
-        for role in harness.ROLES:
-            count = len(self.rec.records(role))
-            self.test.assertLessEqual(count, 1, role + " was started more than once")
-            if count:
-                roles.append(role)
-        return roles
-
-    def record(self, role):
-        records = self.rec.records(role)
-        self.test.assertEqual(len(records), 1, role + " should have run exactly once")
-        return records[0]
-
-    def argv(self, role):
-        """The role's argument vector; element 0 only natively, as Wine
-        spells a program's own path its own way."""
-        argv = self.record(role).argv
-        return argv if not WINDOWS else [self.tool(role)] + argv[1:]
-
-    def expected_argv(self, inp_path, heading):
-        return {
-            CONVERTER: [self.tool(CONVERTER), inp_path],
-            EDITOR: [self.tool(EDITOR), inp_path, self.exepath, "-setting", self.setting,
-                     "-header", heading],
-            MONITOR: [self.tool(MONITOR), inp_path[:-len(".inp")], "-setting", self.setting],
-        }
-
-    def heading(self):
-        argv = self.record(EDITOR).argv
-        self.test.assertEqual(len(argv), 7, argv)
-        return argv[6]
-
-
-def write_file(path, content):
-    with open(path, "wb") as f:
-        f.write(content)
-
-
-def one_diagnostic(test, result, where):
-    """The launcher's stderr is one diagnostic line naming where it arose."""
-    text = result.stderr.decode("utf-8")
-    test.assertTrue(text.endswith(NEWLINE.decode()), text)
-    test.assertEqual(text.count("\n"), 1, text)
-    prefix = "Tolvane.exe: " + where + ": "
-    test.assertTrue(text.startswith(prefix), text)
-    return text[len(prefix):-len(NEWLINE)]
 
 
 class ExitStatusTest(unittest.TestCase):
@@ -463,7 +355,7 @@ class MissingComponentTest(unittest.TestCase):
     def test_component_that_cannot_be_started(self):
         cases = {
             "a directory": lambda path: os.mkdir(path),
-            "no program": lambda path: write_file(path, b"MZ but not really\n"),
+            "no program": lambda path: harness.write_file(path, b"MZ but not really\n"),
         }
         for name, make in cases.items():
             with self.subTest(name):
