@@ -6,7 +6,8 @@
 #include "cli.hpp"
 #include "failure.hpp"
 #include "main.hpp"
-#include "platform/platform.hpp"
+#include "platform/console.hpp"
+#include "platform/process.hpp"
 #include "process_info.hpp"
 
 namespace tolvane {

@@ -4,7 +4,8 @@
 
 #include "failure.hpp"
 #include "heading.hpp"
-#include "platform/platform.hpp"
+#include "platform/child.hpp"
+#include "platform/output_decoder.hpp"
 
 namespace tolvane {
 
@@ -45,10 +46,6 @@ void check_arguments(const std::string& where, const std::vector<std::string>& a
 }
 
 }  // namespace
-
-void check_interrupt(const std::string& where) {
-  if (platform::take_interrupt()) throw Failure(where, kind::interrupted, "interrupted");
-}
 
 std::uint32_t run_component(const std::string& where, const std::string& program,
                             const std::vector<std::string>& argv) {

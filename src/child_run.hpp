@@ -32,7 +32,4 @@ struct ConverterResult {
 ConverterResult run_converter(const std::string& where, const std::string& program,
                               const std::vector<std::string>& argv);
 
-// Throws the interruption failure when an interrupt has been recorded.
-void check_interrupt(const std::string& where);
-
 }  // namespace tolvane

@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "main.hpp"
-#include "platform/platform.hpp"
+#include "platform/modules.hpp"
 #include "process_info.hpp"
 
 namespace tolvane {

@@ -6,7 +6,7 @@
 #include <memory>
 #include <utility>
 
-#include "platform/platform.hpp"
+#include "platform/console.hpp"
 #include "process_info.hpp"
 
 namespace tolvane {

@@ -11,6 +11,7 @@
 #include "components.hpp"
 #include "failure.hpp"
 #include "heading.hpp"
+#include "platform/interrupts.hpp"
 #include "process_info.hpp"
 
 namespace tolvane {

@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "paths.hpp"
-#include "platform/platform.hpp"
+#include "platform/file_system.hpp"
 
 namespace tolvane {
 

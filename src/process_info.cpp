@@ -1,7 +1,8 @@
 #include "process_info.hpp"
 
 #include "paths.hpp"
-#include "platform/platform.hpp"
+#include "platform/file_system.hpp"
+#include "platform/process.hpp"
 
 namespace tolvane {
 

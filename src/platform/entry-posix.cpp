@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "../Tolvane.hpp"
-#include "platform.hpp"
+#include "process.hpp"
 
 int main(int argc, char** argv) {
   const int status = tolvane::entry([&] {

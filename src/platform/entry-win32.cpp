@@ -7,7 +7,7 @@
 
 #include "../Tolvane.hpp"
 #include "../utf.hpp"
-#include "platform.hpp"
+#include "process.hpp"
 
 // The runtime must not expand "*.inp" into file names.
 extern "C" {

@@ -2,7 +2,7 @@
 // recorded, standard streams bound.
 #include <gtest/gtest.h>
 
-#include "platform/platform.hpp"
+#include "platform/process.hpp"
 
 namespace {
 

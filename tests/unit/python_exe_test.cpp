@@ -21,8 +21,11 @@
 #include "components.hpp"
 #include "failure.hpp"
 #include "main.hpp"
-#include "platform/platform.hpp"
+#include "platform/file_system.hpp"
+#include "platform/interrupts.hpp"
+#include "platform/process.hpp"
 #include "process_info.hpp"
+#include "send_interrupt.hpp"
 
 namespace tolvane {
 namespace {
@@ -414,12 +417,12 @@ TEST_F(Unattended, InterruptsCallTheHandlerOnTheMainThreadAndTheWaitGoesOn) {
   const auto took = timed_run([] {
     while (current_monitor.load() == nullptr) std::this_thread::sleep_for(5ms);
     std::this_thread::sleep_for(200ms);
-    platform::raise_interrupt_for_testing();  // first call
+    tolvane::testing::send_interrupt();  // first call
     std::this_thread::sleep_for(100ms);
     // Three more while the handler still runs: they make one more call.
-    platform::raise_interrupt_for_testing();
-    platform::raise_interrupt_for_testing();
-    platform::raise_interrupt_for_testing();
+    tolvane::testing::send_interrupt();
+    tolvane::testing::send_interrupt();
+    tolvane::testing::send_interrupt();
     set_done_after(2000ms);
   });
   EXPECT_EQ(script->handler_calls, 2);
@@ -451,7 +454,7 @@ TEST_F(Unattended, AFailingHandlerEndsThePipelineWithItsFailure) {
     timed_run([] {
       while (current_monitor.load() == nullptr) std::this_thread::sleep_for(5ms);
       std::this_thread::sleep_for(300ms);
-      platform::raise_interrupt_for_testing();
+      tolvane::testing::send_interrupt();
     });
     FAIL() << "no failure";
   } catch (const Failure& failure) {

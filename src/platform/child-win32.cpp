@@ -1,0 +1,222 @@
+// A component executable as a child process on Windows: CreateProcessW
+// with the launcher's quoting, exactly the three standard handles passed,
+// and the converter's output on an overlapped pipe, so that an interrupt
+// can cut a read short.
+
+#include <windows.h>
+
+#include <atomic>
+#include <vector>
+
+#include "../command_line.hpp"
+#include "child.hpp"
+#include "system_calls-win32.hpp"
+
+namespace tolvane::platform {
+
+using win32::wide;
+
+const std::uint32_t interrupted_exit_code = 0xC000013A;
+
+struct Child::State {
+  std::string where;  // the component, named in every failure
+  HANDLE process = nullptr;
+  HANDLE out_read = INVALID_HANDLE_VALUE;
+  HANDLE read_done = nullptr;
+  OVERLAPPED overlapped{};
+  bool exited = false;
+  DWORD code = 0;
+};
+
+namespace {
+
+std::atomic<unsigned> pipe_serial{0};
+
+// An overlapped read end, so a read can be cut short by an interrupt, and
+// a plain, non-inheritable write end for the child.
+void make_output_pipe(const std::string& where, HANDLE& read_end, HANDLE& write_end) {
+  const std::wstring name = L"\\\\.\\pipe\\tolvane-" + std::to_wstring(GetCurrentProcessId()) +
+                            L"-" + std::to_wstring(pipe_serial.fetch_add(1)) + L"-" +
+                            std::to_wstring(GetTickCount64());
+  read_end = CreateNamedPipeW(name.c_str(),
+                              PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
+                              PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 0, 1 << 20, 0,
+                              nullptr);
+  if (read_end == INVALID_HANDLE_VALUE)
+    throw win32::failure(where, "CreateNamedPipeW", GetLastError());
+  write_end = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                          FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (write_end == INVALID_HANDLE_VALUE) {
+    const DWORD code = GetLastError();
+    CloseHandle(read_end);
+    throw win32::failure(where, "CreateFileW(pipe)", code);
+  }
+}
+
+// An inheritable duplicate of one of the launcher's handles, or null when
+// there is none to give.
+HANDLE inheritable_copy(HANDLE h) {
+  if (h == nullptr || h == INVALID_HANDLE_VALUE) return nullptr;
+  HANDLE copy = nullptr;
+  if (!DuplicateHandle(GetCurrentProcess(), h, GetCurrentProcess(), &copy, 0, TRUE,
+                       DUPLICATE_SAME_ACCESS))
+    return nullptr;
+  return copy;
+}
+
+}  // namespace
+
+Child::Child(const std::string& where, const std::string& program,
+             const std::vector<std::string>& argv, bool capture_output)
+    : state_(std::make_unique<State>()) {
+  state_->where = where;
+  // The application name is always given: with none, an unquoted path with
+  // blanks would be tried piece by piece.
+  const std::wstring application = wide(program);
+  std::wstring command_line = wide(join_command_line(argv));
+  if (command_line.size() > longest_command_line)
+    throw Failure(where, kind::system,
+                  "the command line for " + program + " is " + std::to_string(command_line.size()) +
+                      " characters long; Windows takes at most " +
+                      std::to_string(longest_command_line));
+
+  // Before the child exists, so that no failure can leave it running.
+  state_->read_done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  if (state_->read_done == nullptr) throw win32::failure(where, "CreateEventW", GetLastError());
+  HANDLE pipe_write = nullptr;
+  if (capture_output) make_output_pipe(where, state_->out_read, pipe_write);
+
+  HANDLE std_handles[3] = {
+      inheritable_copy(GetStdHandle(STD_INPUT_HANDLE)),
+      inheritable_copy(capture_output ? pipe_write : GetStdHandle(STD_OUTPUT_HANDLE)),
+      inheritable_copy(GetStdHandle(STD_ERROR_HANDLE))};
+  if (pipe_write) CloseHandle(pipe_write);
+  // Windows 7 and earlier give consoles pseudo-handles (low bits 11), which
+  // a handle list refuses; they reach the child through its console anyway.
+  HANDLE inherited[3];
+  DWORD count = 0;
+  for (HANDLE h : std_handles)
+    if (h && (reinterpret_cast<ULONG_PTR>(h) & 3) != 3) inherited[count++] = h;
+  const auto close_copies = [&] {
+    for (HANDLE h : std_handles)
+      if (h) CloseHandle(h);
+  };
+
+  // Only these handles reach the child, whatever else may be inheritable.
+  SIZE_T list_size = 0;
+  InitializeProcThreadAttributeList(nullptr, 1, 0, &list_size);
+  std::vector<char> list_storage(list_size);
+  auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(list_storage.data());
+  if (!InitializeProcThreadAttributeList(list, 1, 0, &list_size)) {
+    close_copies();
+    throw win32::failure(where, "InitializeProcThreadAttributeList", GetLastError());
+  }
+  if (count > 0 && !UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited,
+                                               count * sizeof(HANDLE), nullptr, nullptr)) {
+    const DWORD code = GetLastError();
+    DeleteProcThreadAttributeList(list);
+    close_copies();
+    throw win32::failure(where, "UpdateProcThreadAttribute", code);
+  }
+
+  STARTUPINFOEXW startup{};
+  startup.StartupInfo.cb = sizeof startup;
+  startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+  startup.StartupInfo.hStdInput = std_handles[0];
+  startup.StartupInfo.hStdOutput = std_handles[1];
+  startup.StartupInfo.hStdError = std_handles[2];
+  startup.lpAttributeList = list;
+
+  PROCESS_INFORMATION info{};
+  const BOOL started = CreateProcessW(application.c_str(), command_line.data(), nullptr, nullptr,
+                                      TRUE, EXTENDED_STARTUPINFO_PRESENT, nullptr, nullptr,
+                                      &startup.StartupInfo, &info);
+  const DWORD code = GetLastError();
+  DeleteProcThreadAttributeList(list);
+  close_copies();
+  if (!started) {
+    state_->exited = true;
+    if (state_->out_read != INVALID_HANDLE_VALUE) CloseHandle(state_->out_read);
+    state_->out_read = INVALID_HANDLE_VALUE;
+    if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
+      throw Failure(where, kind::not_found, "no such component executable: " + program);
+    throw win32::failure(where, "CreateProcessW('" + program + "')", code, program);
+  }
+  CloseHandle(info.hThread);
+  state_->process = info.hProcess;
+}
+
+Child::~Child() {
+  if (state_->process) {
+    if (!state_->exited) {
+      TerminateProcess(state_->process, STATUS_CONTROL_C_EXIT);
+      WaitForSingleObject(state_->process, INFINITE);
+    }
+    CloseHandle(state_->process);
+  }
+  if (state_->out_read != INVALID_HANDLE_VALUE) CloseHandle(state_->out_read);
+  if (state_->read_done) CloseHandle(state_->read_done);
+}
+
+Child::Event Child::read(std::string& chunk) {
+  constexpr DWORD piece = 256 * 1024;
+  for (;;) {
+    if (win32::interrupt_recorded()) return Event::interrupted;
+    chunk.resize(piece);
+    state_->overlapped = OVERLAPPED{};
+    state_->overlapped.hEvent = state_->read_done;
+    ResetEvent(state_->read_done);
+    DWORD got = 0;
+    if (!ReadFile(state_->out_read, chunk.data(), piece, &got, &state_->overlapped)) {
+      DWORD code = GetLastError();
+      if (code == ERROR_IO_PENDING) {
+        HANDLE events[2] = {state_->read_done, win32::interrupt_event()};
+        if (WaitForMultipleObjects(2, events, FALSE, INFINITE) == WAIT_OBJECT_0 + 1 &&
+            win32::interrupt_recorded()) {
+          CancelIoEx(state_->out_read, &state_->overlapped);
+          GetOverlappedResult(state_->out_read, &state_->overlapped, &got, TRUE);
+          return Event::interrupted;
+        }
+        if (GetOverlappedResult(state_->out_read, &state_->overlapped, &got, TRUE))
+          code = ERROR_SUCCESS;
+        else
+          code = GetLastError();
+      }
+      if (code == ERROR_BROKEN_PIPE) return Event::end;
+      if (code != ERROR_SUCCESS && code != ERROR_MORE_DATA)
+        throw win32::failure(state_->where, "ReadFile", code);
+    }
+    if (got > 0) {
+      chunk.resize(got);
+      return Event::data;
+    }
+  }
+}
+
+Child::Wait Child::wait(std::optional<Clock::time_point> deadline, bool interruptible) {
+  for (;;) {
+    if (state_->exited) return Wait::exited;
+    if (interruptible && win32::interrupt_recorded()) return Wait::interrupted;
+    HANDLE events[2] = {state_->process, win32::interrupt_event()};
+    const DWORD r = WaitForMultipleObjects(interruptible ? 2 : 1, events, FALSE,
+                                           win32::milliseconds_until(deadline));
+    if (r == WAIT_OBJECT_0) {
+      GetExitCodeProcess(state_->process, &state_->code);
+      state_->exited = true;
+    } else if (r == WAIT_TIMEOUT) {
+      return Wait::timed_out;
+    } else if (r == WAIT_OBJECT_0 + 1) {
+      if (!win32::interrupt_recorded()) ResetEvent(win32::interrupt_event());
+    } else {
+      throw win32::failure(state_->where, "WaitForMultipleObjects", GetLastError());
+    }
+  }
+}
+
+void Child::terminate() {
+  if (!state_->exited) TerminateProcess(state_->process, STATUS_CONTROL_C_EXIT);
+}
+
+std::uint32_t Child::exit_code() const { return state_->code; }
+
+}  // namespace tolvane::platform

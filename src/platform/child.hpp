@@ -1,0 +1,51 @@
+// A component executable started as a child process.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "interrupts.hpp"
+
+namespace tolvane::platform {
+
+// The exit code of a child that Ctrl-C ended (STATUS_CONTROL_C_EXIT;
+// natively death by SIGINT).
+extern const std::uint32_t interrupted_exit_code;
+
+class Child {
+ public:
+  enum class Event { data, end, interrupted };
+  enum class Wait { exited, interrupted, timed_out };
+
+  // Starts program (an absolute path, never searched for and never given to
+  // a command interpreter) with exactly these argument words. It inherits
+  // the current directory, the environment, the console, standard input and
+  // standard error; standard output too unless capture_output, in which
+  // case it goes to a pipe that read() drains. No other handle is
+  // inherited. A missing program is a not_found Failure. where names the
+  // component in every failure of this child.
+  Child(const std::string& where, const std::string& program,
+        const std::vector<std::string>& argv, bool capture_output);
+  Child(const Child&) = delete;
+  Child& operator=(const Child&) = delete;
+  // Never leaves a child running: terminates and reaps one that is.
+  ~Child();
+
+  // Reads the next piece of captured output into chunk (replacing it).
+  // Returns interrupted as soon as an interrupt is recorded.
+  Event read(std::string& chunk);
+  // Waits for the exit until deadline (none: no limit). With
+  // interruptible false an interrupt does not end the wait.
+  Wait wait(std::optional<Clock::time_point> deadline, bool interruptible);
+  void terminate();
+  std::uint32_t exit_code() const;
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace tolvane::platform

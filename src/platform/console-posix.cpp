@@ -1,0 +1,49 @@
+// The standard streams and the environment natively.
+
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+#include "console.hpp"
+#include "system_calls-posix.hpp"
+
+namespace tolvane::platform {
+
+namespace {
+// 0, or the errno of the write that failed.
+int write_all(Stream stream, std::string_view text) {
+  const int fd = stream == Stream::out ? 1 : 2;
+  while (!text.empty()) {
+    const ssize_t n = ::write(fd, text.data(), text.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return errno;
+    if (n == 0) return EIO;
+    text.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return 0;
+}
+}  // namespace
+
+void write_text(Stream stream, std::string_view text) {
+  if (const int error = write_all(stream, text))
+    throw posix::failure(stream == Stream::out ? "stdout" : "stderr", "write", error);
+}
+
+void write_text_if_possible(Stream stream, std::string_view text) noexcept {
+  write_all(stream, text);
+}
+
+std::optional<int> console_width() {
+  winsize size{};
+  if (::ioctl(1, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+  return std::nullopt;
+}
+
+std::optional<std::string> environment(const char* name) {
+  if (const char* value = std::getenv(name)) return std::string(value);
+  return std::nullopt;
+}
+
+}  // namespace tolvane::platform

@@ -1,0 +1,24 @@
+// The standard streams and the environment.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tolvane::platform {
+
+enum class Stream { out, err };
+
+// Writes UTF-8 text whose lines end in "\n", with the platform's line
+// break. A console gets the wide console API; a pipe or file gets UTF-8.
+// A stream that refuses the text (a full disk, a closed pipe) is a Failure
+// naming the stream.
+void write_text(Stream stream, std::string_view text);
+// The same for text that has nowhere else to go: a refusal is ignored.
+void write_text_if_possible(Stream stream, std::string_view text) noexcept;
+
+// The width of the console that standard output is, if it is one.
+std::optional<int> console_width();
+std::optional<std::string> environment(const char* name);
+
+}  // namespace tolvane::platform

@@ -1,0 +1,69 @@
+// The current directory and the path queries on Windows.
+
+#include <windows.h>
+
+#include "../windows_errors.hpp"
+#include "file_system.hpp"
+#include "system_calls-win32.hpp"
+
+namespace tolvane::platform {
+
+using win32::narrow;
+using win32::wide;
+
+const paths::Flavour path_flavour = paths::Flavour::windows;
+
+std::string current_directory() {
+  return narrow(win32::grown("getcwd", "GetCurrentDirectoryW", [](wchar_t* b, DWORD size) {
+    return GetCurrentDirectoryW(size, b);
+  }));
+}
+
+void change_directory(const std::string& path) {
+  if (!SetCurrentDirectoryW(wide(path).c_str())) {
+    const DWORD code = GetLastError();
+    throw win32::failure("chdir", "SetCurrentDirectoryW('" + path + "')", code, path);
+  }
+}
+
+std::string absolute_path(const std::string& path) {
+  const std::wstring normal = wide(paths::normalize(path_flavour, path));
+  return narrow(win32::grown("abspath", "GetFullPathNameW('" + path + "')", [&](wchar_t* b, DWORD size) {
+    return GetFullPathNameW(normal.c_str(), size, b, nullptr);
+  }));
+}
+
+std::string final_path(const std::string& path) {
+  const HANDLE h = CreateFileW(wide(path).c_str(), FILE_READ_ATTRIBUTES,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  DWORD error = h == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
+  std::optional<std::wstring> final;
+  if (h != INVALID_HANDLE_VALUE) {
+    final = win32::grown_or_error(
+        [&](wchar_t* b, DWORD size) {
+          return GetFinalPathNameByHandleW(h, b, size, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        },
+        error);
+    CloseHandle(h);
+  }
+  if (final) return paths::strip_extended_prefix(narrow(*final));
+  // Some volumes (RAM disks, some network redirectors) cannot report a
+  // final path at all; their absolute path stands in for it.
+  if (windows_errors::cannot_report_final_path(error)) return absolute_path(path);
+  throw win32::failure("realpath",
+                    h == INVALID_HANDLE_VALUE ? "CreateFileW('" + path + "')"
+                                              : "GetFinalPathNameByHandleW('" + path + "')",
+                    error, path);
+}
+
+std::string short_path(const std::string& path) {
+  const std::wstring long_form = wide(path);
+  DWORD error = ERROR_SUCCESS;
+  const auto short_form = win32::grown_or_error(
+      [&](wchar_t* b, DWORD size) { return GetShortPathNameW(long_form.c_str(), b, size); }, error);
+  // No short names on this volume: the long one stands.
+  return short_form ? narrow(*short_form) : path;
+}
+
+}  // namespace tolvane::platform

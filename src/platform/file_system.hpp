@@ -1,0 +1,24 @@
+// The current directory and the path queries that read the file system.
+#pragma once
+
+#include <string>
+
+#include "paths.hpp"
+
+namespace tolvane::platform {
+
+// The platform's own flavour of the path operations in paths.hpp.
+extern const paths::Flavour path_flavour;
+
+std::string current_directory();
+void change_directory(const std::string& path);
+// Text normalisation, then the platform's full-path operation. Nothing on
+// disk is read.
+std::string absolute_path(const std::string& path);
+// The final path as the file system reports it, links resolved; the
+// absolute path on a volume that cannot report one.
+std::string final_path(const std::string& path);
+// The short (8.3) spelling where the volume keeps one, else the path.
+std::string short_path(const std::string& path);
+
+}  // namespace tolvane::platform

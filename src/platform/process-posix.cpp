@@ -1,0 +1,58 @@
+// The launcher's own process natively: start-up and end.
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <iostream>
+
+#include "process.hpp"
+#include "system_calls-posix.hpp"
+
+namespace tolvane::platform {
+
+namespace {
+
+void bind_to_null_if_closed(int fd) {
+  if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) return;
+  const int null_fd = ::open("/dev/null", O_RDWR);
+  if (null_fd >= 0 && null_fd != fd) {
+    ::dup2(null_fd, fd);
+    ::close(null_fd);
+  }
+}
+
+}  // namespace
+
+void prepare_process() {
+  for (int fd = 0; fd <= 2; ++fd) bind_to_null_if_closed(fd);
+  // Nothing the launcher was handed beyond its three streams goes on to a
+  // child.
+  ::close_range(3, ~0U, CLOSE_RANGE_CLOEXEC);
+  posix::start_recording_interrupts();
+}
+
+std::string executable_path() {
+  std::string buffer(256, '\0');
+  for (;;) {
+    const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+    if (n < 0) throw posix::failure("start-up", "readlink('/proc/self/exe')", errno);
+    if (static_cast<std::size_t>(n) < buffer.size()) {
+      buffer.resize(static_cast<std::size_t>(n));
+      return buffer;
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+void end_process(int status) {
+  // In-process components may have written through the C and C++
+  // streams; the launcher itself writes straight to the descriptors.
+  std::cout.flush();
+  std::cerr.flush();
+  (void)std::fflush(nullptr);
+  ::_exit(status);
+}
+
+}  // namespace tolvane::platform
