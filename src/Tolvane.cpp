@@ -15,7 +15,6 @@ namespace tolvane {
 namespace {
 
 constexpr const char* solver_directory = "FrontISTR-DEV250506";
-constexpr std::string_view deck_suffix = ".inp";
 
 int text_width() {
   return cli::output_width(platform::environment("COLUMNS"), platform::console_width());
@@ -42,9 +41,9 @@ cli::Args parse_command_line(const std::vector<std::string>& argv) {
 
 void run(const std::vector<std::string>& argv) {
   const cli::Args args = parse_command_line(argv);
-  std::string inp_path = abspath(args.input);
-  const std::string dir_path = dirname(inp_path);
-  const std::string exepath = join(program_directory(), solver_directory);
+  std::string inp_path = os::path::abspath(args.input);
+  const std::string dir_path = os::path::dirname(inp_path);
+  const std::string exepath = os::path::join(program_directory(), solver_directory);
   if (!inp_path.ends_with(deck_suffix)) inp_path += deck_suffix;
   Tolvane tolvane(inp_path, dir_path, exepath);
   tolvane.main();

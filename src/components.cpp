@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "main.hpp"
+#include "os.hpp"
 #include "platform/modules.hpp"
 #include "process_info.hpp"
 
@@ -19,8 +19,9 @@ SymbolFinder& finder() {
 // launcher's own directory.
 std::string module_file(const std::string& module) {
   const auto dot = module.find('.');
-  return join(program_directory(),
-              join(module.substr(0, dot), module.substr(dot + 1) + platform::module_suffix));
+  return os::path::join(program_directory(),
+                        os::path::join(module.substr(0, dot),
+                                       module.substr(dot + 1) + platform::module_suffix));
 }
 
 // A missing symbol is null. Loading a module that is loaded already only

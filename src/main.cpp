@@ -17,12 +17,12 @@
 namespace tolvane {
 
 std::string model_path_of(const std::string& inp_path) {
-  return inp_path.substr(0, inp_path.size() - 4);
+  return inp_path.substr(0, inp_path.size() - deck_suffix.size());
 }
 
 Tolvane::Tolvane(std::string inp, std::string dir, std::string exe)
     : inp_path(std::move(inp)), dir_path(std::move(dir)), exepath(std::move(exe)) {
-  exe_type = splitext(invocation_path()).second == ".exe" ? "exe_file" : "python";
+  exe_type = os::path::splitext(invocation_path()).second == ".exe" ? "exe_file" : "python";
 }
 
 namespace {
@@ -97,9 +97,9 @@ void Tolvane::python_exe() {
   const ComponentEntries entries = bind_components();
   // Loading the modules ran their initialisers.
   check_interrupt("python_exe");
-  root_dir = platform::short_path(program_directory());
-  const std::string init_dir = getcwd();
-  setting = join(*root_dir, "session.xml");
+  root_dir = short_program_directory();
+  const std::string init_dir = os::getcwd();
+  setting = os::path::join(*root_dir, "session.xml");
 
   std::optional<std::string> header;
   {
@@ -111,7 +111,7 @@ void Tolvane::python_exe() {
     if (convert->dflag != 0) throw ExitRequest{1};
     if (convert->heading != nullptr) header = std::string(convert->heading);
   }
-  chdir(init_dir);
+  os::chdir(init_dir);
 
   {
     auto editor = construct<tolvane_editor>("EDITOR", [&](tolvane_error* error) {
@@ -129,13 +129,13 @@ void Tolvane::python_exe() {
   }
 
   const std::string model_path = model_path_of(inp_path);
-  chdir(model_path);
+  os::chdir(model_path);
   auto run = std::make_shared<MonitorRun>();
   run->monitor = construct<tolvane_monitor>("MONITOR", [&](tolvane_error* error) {
     return entries.monitor(model_path.c_str(), setting->c_str(), nullptr, error);
   });
   tolvane_monitor& monitor = *run->monitor;
-  run->res2frd_path = join(join(*root_dir, "exes"), "res2frd.exe");
+  run->res2frd_path = os::path::join(os::path::join(*root_dir, "exes"), "res2frd.exe");
   monitor.res2frd_path = run->res2frd_path.c_str();
   if (monitor.nogui == 0) {
     operate("MONITOR.monitor_main",
@@ -146,11 +146,11 @@ void Tolvane::python_exe() {
 }
 
 void Tolvane::file_exe() {
-  root_dir = dirname(abspath(invocation_path()));
-  setting = join(*root_dir, "session.xml");
-  const std::string exe_dir = join(*root_dir, "tools");
+  root_dir = invocation_directory();
+  setting = os::path::join(*root_dir, "session.xml");
+  const std::string exe_dir = os::path::join(*root_dir, "tools");
 
-  const std::string converter = join(exe_dir, "inp_converter.exe");
+  const std::string converter = os::path::join(exe_dir, "inp_converter.exe");
   const ConverterResult converted =
       run_converter("inp_converter.exe", converter, {converter, inp_path});
   if (converted.decode_error)
@@ -165,12 +165,12 @@ void Tolvane::file_exe() {
                       std::to_string(longest_kept_line) + " bytes)");
   const std::string header = heading_of(*converted.last_line);
 
-  const std::string editor = join(exe_dir, "editor.exe");
+  const std::string editor = os::path::join(exe_dir, "editor.exe");
   if (run_component("editor.exe", editor,
                     {editor, inp_path, exepath, "-setting", *setting, "-header", header}) != 0)
     throw ExitRequest{2};
 
-  const std::string monitor = join(exe_dir, "monitor.exe");
+  const std::string monitor = os::path::join(exe_dir, "monitor.exe");
   if (run_component("monitor.exe", monitor,
                     {monitor, model_path_of(inp_path), "-setting", *setting}) != 0)
     throw ExitRequest{3};

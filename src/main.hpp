@@ -4,10 +4,10 @@
 
 #include <optional>
 #include <string>
-#include <utility>
+#include <string_view>
 
-#include "paths.hpp"
-#include "platform/file_system.hpp"
+// The path and directory operations that the pipelines use.
+#include "os.hpp"
 
 namespace tolvane {
 
@@ -15,37 +15,29 @@ class Tolvane {
  public:
   Tolvane(std::string inp_path, std::string dir_path, std::string exepath);
 
-  // Components loaded into this process (entries of component modules).
+  // The in-process pipeline: the components are modules loaded into this
+  // process (components.hpp).
   void python_exe();
-  // Components as executables in "tools" beside the launcher.
+  // The tool-executable pipeline: the components are executables in
+  // "tools" beside the launcher, run as child processes.
   void file_exe();
   // Runs the pipeline that exe_type selects. (Not the program's main: its
   // failures travel on to the entry.)
   void main();  // NOLINT(bugprone-exception-escape)
 
-  std::string inp_path;
-  std::string dir_path;
-  std::string exepath;
-  std::string exe_type;  // "exe_file" or "python"
+  std::string inp_path;  // the input deck: absolute, ending in deck_suffix
+  std::string dir_path;  // the folder that holds the input deck
+  std::string exepath;   // the solver folder, "FrontISTR-DEV250506" beside the launcher
+  std::string exe_type;  // the component form: "exe_file" or "python"
   // Set by the pipeline before it starts any component.
   std::optional<std::string> root_dir;
   std::optional<std::string> setting;
 };
 
-// The path helpers the pipelines use, in the platform's own flavour.
-inline std::string join(std::string_view a, std::string_view b) {
-  return paths::join(platform::path_flavour, a, b);
-}
-inline std::string dirname(std::string_view p) { return paths::dirname(platform::path_flavour, p); }
-inline std::pair<std::string, std::string> splitext(std::string_view p) {
-  return paths::splitext(platform::path_flavour, p);
-}
-inline std::string abspath(const std::string& p) { return platform::absolute_path(p); }
-inline std::string realpath(const std::string& p) { return platform::final_path(p); }
-inline std::string getcwd() { return platform::current_directory(); }
-inline void chdir(const std::string& p) { platform::change_directory(p); }
+// The input deck's suffix, which inp_path always ends in.
+inline constexpr std::string_view deck_suffix = ".inp";
 
-// The model path: inp_path less its final ".inp".
+// The model path: inp_path less its final deck_suffix.
 std::string model_path_of(const std::string& inp_path);
 
 }  // namespace tolvane

@@ -53,7 +53,7 @@ std::string unify_seps(Flavour f, string_view p) {
 // drive + root + rest == the original text. Windows drives: "C:",
 // "\\server\share", "\\?\C:", "\\?\UNC\server\share", "\\.\device". POSIX
 // has no drive; its root is the leading slashes.
-struct Parts {
+struct DriveRootRest {
   string_view drive;
   string_view root;
   string_view rest;
@@ -67,7 +67,7 @@ bool is_unc_prefix(string_view p) {
 
 bool has_drive_letter(string_view p) { return p.size() >= 2 && is_ascii_letter(p[0]) && p[1] == ':'; }
 
-Parts split_windows(string_view p) {
+DriveRootRest split_windows(string_view p) {
   constexpr Flavour w = Flavour::windows;
   if (p.size() >= 2 && is_sep(w, p[0]) && is_sep(w, p[1])) {
     // The drive runs to the separator that ends its second name, so the
@@ -85,7 +85,7 @@ Parts split_windows(string_view p) {
   return {{}, {}, p};
 }
 
-Parts split_posix(string_view p) {
+DriveRootRest split_posix(string_view p) {
   std::size_t n = 0;
   while (n < p.size() && p[n] == '/') ++n;
   // POSIX leaves the meaning of exactly two leading slashes open, so they
@@ -94,7 +94,7 @@ Parts split_posix(string_view p) {
   return {{}, p.substr(0, root), p.substr(root)};
 }
 
-Parts split(Flavour f, string_view p) { return f == Flavour::windows ? split_windows(p) : split_posix(p); }
+DriveRootRest split(Flavour f, string_view p) { return f == Flavour::windows ? split_windows(p) : split_posix(p); }
 
 std::vector<string_view> resolve_components(Flavour f, string_view rest, bool rooted) {
   std::vector<string_view> out;
@@ -117,7 +117,7 @@ std::vector<string_view> resolve_components(Flavour f, string_view rest, bool ro
 }
 
 std::size_t basename_start(Flavour f, string_view p) {
-  const Parts parts = split(f, p);
+  const DriveRootRest parts = split(f, p);
   const std::size_t rest_start = p.size() - parts.rest.size();
   const std::size_t sep = rfind_sep(f, parts.rest);
   return rest_start + (sep == npos ? 0 : sep + 1);
@@ -133,8 +133,8 @@ std::string join_posix(string_view a, string_view b) {
 
 std::string join_windows(string_view a, string_view b) {
   constexpr Flavour w = Flavour::windows;
-  const Parts pa = split_windows(a);
-  const Parts pb = split_windows(b);
+  const DriveRootRest pa = split_windows(a);
+  const DriveRootRest pb = split_windows(b);
   string_view drive = pa.drive;
   string_view root = pa.root;
   std::string path(pa.rest);
@@ -167,7 +167,7 @@ std::string join(Flavour f, std::string_view a, std::string_view b) {
 
 std::string dirname(Flavour f, std::string_view p) {
   const std::size_t start = basename_start(f, p);
-  const Parts parts = split(f, p);
+  const DriveRootRest parts = split(f, p);
   const std::size_t root_len = parts.drive.size() + parts.root.size();
   const string_view head = strip_trailing_seps(f, p.substr(root_len, start - root_len));
   return std::string(p.substr(0, root_len)) + std::string(head);
@@ -184,7 +184,7 @@ std::pair<std::string, std::string> splitext(Flavour f, std::string_view p) {
 }
 
 std::string normalize(Flavour f, std::string_view p) {
-  const Parts parts = split(f, p);
+  const DriveRootRest parts = split(f, p);
   std::string out = unify_seps(f, parts.drive) + unify_seps(f, parts.root);
   const auto comps = resolve_components(f, parts.rest, !parts.root.empty());
   if (out.empty() && comps.empty()) return ".";

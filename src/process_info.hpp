@@ -13,9 +13,17 @@ const std::string& invocation_path();
 // The file name of the invocation path, as the texts name the program.
 std::string program_name();
 
-// The directory of the executable file's final path: a link to the
-// executable is followed, and so are links among the directories above it.
-// The solver directory and the component modules lie here.
+// The launcher's own directory, in the three meanings it needs:
+// - as invoked: the invocation path made absolute by its text, then its
+//   directory; links stay as they are. The tool-executable form finds its
+//   tools and settings here.
+const std::string& invocation_directory();
+// - as it is: the directory of the executable file's final path, a link
+//   to the file and links above it followed. The solver directory and the
+//   component modules lie here.
 const std::string& program_directory();
+// - the same in its short (8.3) spelling where the volume keeps one: the
+//   in-process form's root_dir.
+const std::string& short_program_directory();
 
 }  // namespace tolvane

@@ -57,7 +57,7 @@ struct Script {
 
   void note(const std::string& event) {
     std::lock_guard<std::mutex> lock(mutex);
-    journal.push_back(event + " @" + getcwd());
+    journal.push_back(event + " @" + os::getcwd());
   }
   void maybe_throw(const std::string& operation) {
     if (throw_in.count(operation)) throw std::runtime_error(operation + " failed");
@@ -76,7 +76,7 @@ class TestConverter : public Converter {
   void main() override {
     s_->note("CONVERTER.main");
     s_->maybe_throw("CONVERTER.main");
-    if (!s_->converter_moves_to.empty()) chdir(s_->converter_moves_to);
+    if (!s_->converter_moves_to.empty()) os::chdir(s_->converter_moves_to);
     dflag = s_->dflag;
     heading = s_->heading;
   }
@@ -188,18 +188,18 @@ class PythonExe : public ::testing::Test {
   void SetUp() override {
     platform::take_interrupt();
     script = std::make_shared<Script>();
-    saved_cwd_ = getcwd();
+    saved_cwd_ = os::getcwd();
     std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
     for (char& c : name)
       if (c == '/') c = '_';
-    base_ = fs::path(realpath(fs::temp_directory_path().string())) /
+    base_ = fs::path(os::path::realpath(fs::temp_directory_path().string())) /
             ("tolvane-python-exe-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
              "-" + name);
     fs::remove_all(base_);
     fs::create_directories(base_ / "start");
     fs::create_directories(base_ / "jobs" / "beam");
     fs::create_directories(base_ / "elsewhere");
-    chdir((base_ / "start").string());
+    os::chdir((base_ / "start").string());
     set_invocation_path(platform::executable_path());
     const SymbolFinder module = module_with<TestMonitor>();
     set_symbol_finder([this, module](const std::string& name, const std::string& symbol) -> void* {
@@ -209,7 +209,7 @@ class PythonExe : public ::testing::Test {
   }
   void TearDown() override {
     set_symbol_finder(nullptr);
-    chdir(saved_cwd_);
+    os::chdir(saved_cwd_);
     platform::take_interrupt();
     std::error_code ignored;
     fs::remove_all(base_, ignored);
@@ -236,8 +236,8 @@ TEST_F(PythonExe, RunsTheStepsInOrderInTheRightDirectories) {
   Tolvane t = launcher();
   t.python_exe();
 
-  const std::string root = realpath(dirname(platform::executable_path()));
-  const std::string setting = join(root, "session.xml");
+  const std::string root = os::path::realpath(os::path::dirname(platform::executable_path()));
+  const std::string setting = os::path::join(root, "session.xml");
   const fs::path start = base_ / "start", model = base_ / "jobs" / "beam";
   const std::vector<std::string> expected = {
       "bind CONVERTER from inp_converter.main" + at(start),
@@ -257,9 +257,9 @@ TEST_F(PythonExe, RunsTheStepsInOrderInTheRightDirectories) {
   EXPECT_EQ(journal(), expected);
   EXPECT_EQ(t.root_dir, root);
   EXPECT_EQ(t.setting, setting);
-  EXPECT_EQ(script->res2frd_seen, join(join(root, "exes"), "res2frd.exe"));
+  EXPECT_EQ(script->res2frd_seen, os::path::join(os::path::join(root, "exes"), "res2frd.exe"));
   EXPECT_EQ(script->editor_header, "Bracket under load");
-  EXPECT_EQ(getcwd(), model.string());
+  EXPECT_EQ(os::getcwd(), model.string());
 }
 
 TEST_F(PythonExe, AttendedModeLeavesDoneAloneAndStartsNoWorker) {
@@ -279,7 +279,7 @@ TEST_F(PythonExe, ConversionFailureEndsWithStatusOneAndNoEditor) {
     EXPECT_EQ(request.status, 1);
   }
   for (const auto& event : journal()) EXPECT_EQ(event.find("EDITOR("), std::string::npos) << event;
-  EXPECT_EQ(getcwd(), (base_ / "elsewhere").string());
+  EXPECT_EQ(os::getcwd(), (base_ / "elsewhere").string());
 }
 
 TEST_F(PythonExe, NullAndEmptyHeadingsReachTheEditorUnchanged) {
@@ -287,7 +287,7 @@ TEST_F(PythonExe, NullAndEmptyHeadingsReachTheEditorUnchanged) {
   launcher().python_exe();
   EXPECT_EQ(script->editor_header, std::nullopt);
 
-  chdir((base_ / "start").string());
+  os::chdir((base_ / "start").string());
   script = std::make_shared<Script>();
   script->heading = "";
   launcher().python_exe();
@@ -320,7 +320,7 @@ TEST_P(MissingEntry, StopsBeforeTheConverterExists) {
     EXPECT_NE(failure.where().find(GetParam()), std::string::npos) << failure.where();
   }
   for (const auto& event : journal()) EXPECT_EQ(event.rfind("bind", 0), 0u) << event;
-  EXPECT_EQ(getcwd(), (base_ / "start").string());
+  EXPECT_EQ(os::getcwd(), (base_ / "start").string());
 }
 
 INSTANTIATE_TEST_SUITE_P(Entries, MissingEntry, ::testing::Values("CONVERTER", "EDITOR", "MONITOR"));
@@ -396,7 +396,10 @@ TEST_F(Unattended, DoneAtOnceStillWaitsTheFirstFullSecond) {
   EXPECT_NE(script->worker_thread, std::this_thread::get_id());
   EXPECT_EQ(script->handler_calls, 0);
   EXPECT_EQ(script->res2frd_seen,
-            join(join(realpath(dirname(platform::executable_path())), "exes"), "res2frd.exe"));
+            os::path::join(os::path::join(os::path::realpath(
+                                              os::path::dirname(platform::executable_path())),
+                                          "exes"),
+                           "res2frd.exe"));
 }
 
 void bind_tracked_monitor() {
