@@ -8,20 +8,14 @@
 
 namespace tolvane::windows_errors {
 
-// The codes by their <winerror.h> names; platform-win32.cpp checks them.
-inline constexpr std::uint32_t invalid_function = 1;
-inline constexpr std::uint32_t file_not_found = 2;
-inline constexpr std::uint32_t path_not_found = 3;
-inline constexpr std::uint32_t access_denied = 5;
-inline constexpr std::uint32_t invalid_drive = 15;
-inline constexpr std::uint32_t not_supported = 50;
-inline constexpr std::uint32_t bad_netpath = 53;
-inline constexpr std::uint32_t invalid_parameter = 87;
-inline constexpr std::uint32_t broken_pipe = 109;
-inline constexpr std::uint32_t mod_not_found = 126;
-inline constexpr std::uint32_t no_data = 232;
-inline constexpr std::uint32_t directory = 267;
-inline constexpr std::uint32_t unrecognized_volume = 1005;
+// The codes by their <winerror.h> names; system_calls-win32.cpp checks
+// them against the header.
+enum Code : std::uint32_t {
+  invalid_function = 1, file_not_found = 2, path_not_found = 3, access_denied = 5,
+  invalid_drive = 15, not_supported = 50, bad_netpath = 53, invalid_parameter = 87,
+  broken_pipe = 109, mod_not_found = 126, no_data = 232, directory = 267,
+  unrecognized_volume = 1005,
+};
 
 // The failure kind that a code stands for ("FileNotFoundError", ...).
 const char* kind_of(std::uint32_t code);

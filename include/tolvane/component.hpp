@@ -48,10 +48,18 @@ class Monitor;
 namespace detail {
 
 // Each C struct sits first in a handle that points back to its C++ object.
+// The launcher holds the C struct's address, so a handle never moves, and
+// no object that holds one can be copied.
+struct Pinned {
+  Pinned() = default;
+  Pinned(const Pinned&) = delete;
+  Pinned& operator=(const Pinned&) = delete;
+};
 template <class C, class Object>
 struct Handle {
   C c;
   Object* self;
+  Pinned pinned{};
 };
 
 template <class C, class Object>
@@ -112,8 +120,6 @@ class Converter {
   // null. A NUL in it could not travel on whole, so it fails main().
   std::optional<std::string> heading;
 
-  Converter(const Converter&) = delete;
-  Converter& operator=(const Converter&) = delete;
   tolvane_converter* c_struct() noexcept { return &handle_.c; }
 
  protected:
@@ -143,8 +149,6 @@ class Window {
   virtual ~Window() = default;
   virtual void destroy() = 0;
 
-  Window(const Window&) = delete;
-  Window& operator=(const Window&) = delete;
   tolvane_window* c_struct() noexcept { return &handle_.c; }
 
  protected:
@@ -168,8 +172,6 @@ class Editor {
   // Set by the constructor (or by editor()); read after editor() returns.
   std::unique_ptr<Window> root;
 
-  Editor(const Editor&) = delete;
-  Editor& operator=(const Editor&) = delete;
   tolvane_editor* c_struct() noexcept {
     publish_root();
     return &handle_.c;
@@ -243,8 +245,6 @@ class Monitor {
   // the main thread once a second while the worker may set it.
   DoneFlag done{handle_.c.done};
 
-  Monitor(const Monitor&) = delete;
-  Monitor& operator=(const Monitor&) = delete;
   tolvane_monitor* c_struct() noexcept {
     handle_.c.nogui = nogui ? 1 : 0;
     return &handle_.c;
@@ -304,22 +304,23 @@ tolvane_monitor* monitor_entry(const char* model_path, const char* setting, cons
 
 }  // namespace tolvane::component
 
-// Exports the entry for a class and declares it; follow with a semicolon.
-#define TOLVANE_EXPORT_CONVERTER(Class)                                                        \
-  TOLVANE_EXPORT tolvane_converter* CONVERTER(const char* inp_path, const char* dir_path,     \
-                                              tolvane_error* error) {                          \
-    return ::tolvane::component::converter_entry<Class>(inp_path, dir_path, error);            \
-  }                                                                                            \
-  TOLVANE_DECLARE_CONVERTER
-#define TOLVANE_EXPORT_EDITOR(Class)                                                           \
-  TOLVANE_EXPORT tolvane_editor* EDITOR(const char* inp_path, const char* setting,            \
-                                        tolvane_error* error) {                                \
-    return ::tolvane::component::editor_entry<Class>(inp_path, setting, error);                \
-  }                                                                                            \
-  TOLVANE_DECLARE_EDITOR
-#define TOLVANE_EXPORT_MONITOR(Class)                                                          \
-  TOLVANE_EXPORT tolvane_monitor* MONITOR(const char* model_path, const char* setting,        \
-                                          const void* parent, tolvane_error* error) {          \
-    return ::tolvane::component::monitor_entry<Class>(model_path, setting, parent, error);     \
-  }                                                                                            \
-  TOLVANE_DECLARE_MONITOR
+// Exports the entry for a class and declares it; follow with a semicolon:
+// TOLVANE_EXPORT_CONVERTER(Beam);
+#define TOLVANE_EXPORT_ENTRY_(NAME, MAKE, Class, Result, PARAMETERS, ARGUMENTS)  \
+  TOLVANE_EXPORT Result* NAME PARAMETERS {                                      \
+    return ::tolvane::component::MAKE<Class> ARGUMENTS;                         \
+  }                                                                             \
+  TOLVANE_DECLARE_##NAME
+#define TOLVANE_EXPORT_CONVERTER(Class)                                                  \
+  TOLVANE_EXPORT_ENTRY_(CONVERTER, converter_entry, Class, tolvane_converter,           \
+                        (const char* inp_path, const char* dir_path, tolvane_error* error), \
+                        (inp_path, dir_path, error))
+#define TOLVANE_EXPORT_EDITOR(Class)                                                     \
+  TOLVANE_EXPORT_ENTRY_(EDITOR, editor_entry, Class, tolvane_editor,                    \
+                        (const char* inp_path, const char* setting, tolvane_error* error), \
+                        (inp_path, setting, error))
+#define TOLVANE_EXPORT_MONITOR(Class)                                                    \
+  TOLVANE_EXPORT_ENTRY_(MONITOR, monitor_entry, Class, tolvane_monitor,                 \
+                        (const char* model_path, const char* setting, const void* parent, \
+                         tolvane_error* error),                                          \
+                        (model_path, setting, parent, error))

@@ -75,11 +75,11 @@ TEST(SystemFailure, FillsTheFirstInsertWithTheSubjectAndDropsTheRest) {
 
 TEST(WindowsErrors, OnlyUnsupportedOperationsFallBackFromTheFinalPath) {
   namespace codes = windows_errors;
-  for (const auto code : {codes::invalid_function, codes::not_supported, codes::invalid_parameter,
-                          codes::unrecognized_volume})
+  for (const std::uint32_t code : {codes::invalid_function, codes::not_supported,
+                                   codes::invalid_parameter, codes::unrecognized_volume})
     EXPECT_TRUE(codes::cannot_report_final_path(code)) << code;
-  for (const auto code : {codes::file_not_found, codes::path_not_found, codes::access_denied,
-                          codes::bad_netpath, std::uint32_t{0}})
+  for (const std::uint32_t code : std::initializer_list<std::uint32_t>{
+           codes::file_not_found, codes::path_not_found, codes::access_denied, codes::bad_netpath, 0})
     EXPECT_FALSE(codes::cannot_report_final_path(code)) << code;
 }
 
