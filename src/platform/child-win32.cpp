@@ -26,22 +26,55 @@ struct Child::State {
   OVERLAPPED overlapped{};
   bool exited = false;
   DWORD code = 0;
+
+  State() = default;
+  State(const State&) = delete;
+  State& operator=(const State&) = delete;
+  // Leaves no child running and no handle open, whether the child ran or
+  // its start failed half-way.
+  ~State() {
+    if (process) {
+      if (!exited) {
+        TerminateProcess(process, STATUS_CONTROL_C_EXIT);
+        WaitForSingleObject(process, INFINITE);
+      }
+      CloseHandle(process);
+    }
+    if (out_read != INVALID_HANDLE_VALUE) CloseHandle(out_read);
+    if (read_done) CloseHandle(read_done);
+  }
 };
 
 namespace {
+
+// A handle closed when it goes out of scope.
+struct OwnedHandle {
+  HANDLE handle = nullptr;
+  OwnedHandle() = default;
+  explicit OwnedHandle(HANDLE h) : handle(h) {}
+  OwnedHandle(const OwnedHandle&) = delete;
+  OwnedHandle& operator=(const OwnedHandle&) = delete;
+  ~OwnedHandle() {
+    if (handle != nullptr && handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+  }
+};
 
 std::atomic<unsigned> pipe_serial{0};
 
 // An overlapped read end, so a read can be cut short by an interrupt, and
 // a plain, non-inheritable write end for the child.
+// The name is hard to guess and the pipe takes one local client, so that
+// no other process can take the child's place on it.
 void make_output_pipe(const std::string& where, HANDLE& read_end, HANDLE& write_end) {
+  LARGE_INTEGER now{};
+  QueryPerformanceCounter(&now);
   const std::wstring name = L"\\\\.\\pipe\\tolvane-" + std::to_wstring(GetCurrentProcessId()) +
                             L"-" + std::to_wstring(pipe_serial.fetch_add(1)) + L"-" +
-                            std::to_wstring(GetTickCount64());
-  read_end = CreateNamedPipeW(name.c_str(),
-                              PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
-                              PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 0, 1 << 20, 0,
-                              nullptr);
+                            std::to_wstring(now.QuadPart);
+  read_end = CreateNamedPipeW(
+      name.c_str(), PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
+      PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1, 0, 1 << 20,
+      0, nullptr);
   if (read_end == INVALID_HANDLE_VALUE)
     throw win32::failure(where, "CreateNamedPipeW", GetLastError());
   write_end = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
@@ -64,6 +97,21 @@ HANDLE inheritable_copy(HANDLE h) {
   return copy;
 }
 
+// Waits for the pending read until it completes (true), or until an
+// interrupt is recorded or the wait fails (false). A wake-up of the
+// interrupt event that no interrupt goes with (one taken meanwhile) is
+// reset, so that it cannot keep the next waits from sleeping.
+bool wait_for_read(HANDLE read_done) {
+  for (;;) {
+    if (win32::interrupt_recorded()) return false;
+    HANDLE events[2] = {read_done, win32::interrupt_event()};
+    const DWORD r = WaitForMultipleObjects(2, events, FALSE, INFINITE);
+    if (r == WAIT_OBJECT_0) return true;
+    if (r != WAIT_OBJECT_0 + 1) return false;
+    if (!win32::interrupt_recorded()) ResetEvent(win32::interrupt_event());
+  }
+}
+
 }  // namespace
 
 Child::Child(const std::string& where, const std::string& program,
@@ -83,48 +131,44 @@ Child::Child(const std::string& where, const std::string& program,
   // Before the child exists, so that no failure can leave it running.
   state_->read_done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   if (state_->read_done == nullptr) throw win32::failure(where, "CreateEventW", GetLastError());
-  HANDLE pipe_write = nullptr;
-  if (capture_output) make_output_pipe(where, state_->out_read, pipe_write);
+  OwnedHandle pipe_write;
+  if (capture_output) make_output_pipe(where, state_->out_read, pipe_write.handle);
 
-  HANDLE std_handles[3] = {
-      inheritable_copy(GetStdHandle(STD_INPUT_HANDLE)),
-      inheritable_copy(capture_output ? pipe_write : GetStdHandle(STD_OUTPUT_HANDLE)),
-      inheritable_copy(GetStdHandle(STD_ERROR_HANDLE))};
-  if (pipe_write) CloseHandle(pipe_write);
+  // The child's copies; closed here once the child has its own.
+  const OwnedHandle std_handles[3] = {
+      OwnedHandle(inheritable_copy(GetStdHandle(STD_INPUT_HANDLE))),
+      OwnedHandle(inheritable_copy(capture_output ? pipe_write.handle
+                                                  : GetStdHandle(STD_OUTPUT_HANDLE))),
+      OwnedHandle(inheritable_copy(GetStdHandle(STD_ERROR_HANDLE)))};
   // Windows 7 and earlier give consoles pseudo-handles (low bits 11), which
   // a handle list refuses; they reach the child through its console anyway.
   HANDLE inherited[3];
   DWORD count = 0;
-  for (HANDLE h : std_handles)
-    if (h && (reinterpret_cast<ULONG_PTR>(h) & 3) != 3) inherited[count++] = h;
-  const auto close_copies = [&] {
-    for (HANDLE h : std_handles)
-      if (h) CloseHandle(h);
-  };
+  for (const OwnedHandle& copy : std_handles)
+    if (copy.handle && (reinterpret_cast<ULONG_PTR>(copy.handle) & 3) != 3)
+      inherited[count++] = copy.handle;
 
   // Only these handles reach the child, whatever else may be inheritable.
   SIZE_T list_size = 0;
   InitializeProcThreadAttributeList(nullptr, 1, 0, &list_size);
   std::vector<char> list_storage(list_size);
   auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(list_storage.data());
-  if (!InitializeProcThreadAttributeList(list, 1, 0, &list_size)) {
-    close_copies();
+  if (!InitializeProcThreadAttributeList(list, 1, 0, &list_size))
     throw win32::failure(where, "InitializeProcThreadAttributeList", GetLastError());
-  }
+  struct DeleteList {
+    LPPROC_THREAD_ATTRIBUTE_LIST list;
+    ~DeleteList() { DeleteProcThreadAttributeList(list); }
+  } delete_list{list};
   if (count > 0 && !UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited,
-                                               count * sizeof(HANDLE), nullptr, nullptr)) {
-    const DWORD code = GetLastError();
-    DeleteProcThreadAttributeList(list);
-    close_copies();
-    throw win32::failure(where, "UpdateProcThreadAttribute", code);
-  }
+                                               count * sizeof(HANDLE), nullptr, nullptr))
+    throw win32::failure(where, "UpdateProcThreadAttribute", GetLastError());
 
   STARTUPINFOEXW startup{};
   startup.StartupInfo.cb = sizeof startup;
   startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
-  startup.StartupInfo.hStdInput = std_handles[0];
-  startup.StartupInfo.hStdOutput = std_handles[1];
-  startup.StartupInfo.hStdError = std_handles[2];
+  startup.StartupInfo.hStdInput = std_handles[0].handle;
+  startup.StartupInfo.hStdOutput = std_handles[1].handle;
+  startup.StartupInfo.hStdError = std_handles[2].handle;
   startup.lpAttributeList = list;
 
   PROCESS_INFORMATION info{};
@@ -132,12 +176,7 @@ Child::Child(const std::string& where, const std::string& program,
                                       TRUE, EXTENDED_STARTUPINFO_PRESENT, nullptr, nullptr,
                                       &startup.StartupInfo, &info);
   const DWORD code = GetLastError();
-  DeleteProcThreadAttributeList(list);
-  close_copies();
   if (!started) {
-    state_->exited = true;
-    if (state_->out_read != INVALID_HANDLE_VALUE) CloseHandle(state_->out_read);
-    state_->out_read = INVALID_HANDLE_VALUE;
     if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
       throw Failure(where, kind::not_found, "no such component executable: " + program);
     throw win32::failure(where, "CreateProcessW('" + program + "')", code, program);
@@ -146,17 +185,7 @@ Child::Child(const std::string& where, const std::string& program,
   state_->process = info.hProcess;
 }
 
-Child::~Child() {
-  if (state_->process) {
-    if (!state_->exited) {
-      TerminateProcess(state_->process, STATUS_CONTROL_C_EXIT);
-      WaitForSingleObject(state_->process, INFINITE);
-    }
-    CloseHandle(state_->process);
-  }
-  if (state_->out_read != INVALID_HANDLE_VALUE) CloseHandle(state_->out_read);
-  if (state_->read_done) CloseHandle(state_->read_done);
-}
+Child::~Child() = default;
 
 Child::Event Child::read(std::string& chunk) {
   constexpr DWORD piece = 256 * 1024;
@@ -170,12 +199,13 @@ Child::Event Child::read(std::string& chunk) {
     if (!ReadFile(state_->out_read, chunk.data(), piece, &got, &state_->overlapped)) {
       DWORD code = GetLastError();
       if (code == ERROR_IO_PENDING) {
-        HANDLE events[2] = {state_->read_done, win32::interrupt_event()};
-        if (WaitForMultipleObjects(2, events, FALSE, INFINITE) == WAIT_OBJECT_0 + 1 &&
-            win32::interrupt_recorded()) {
+        if (!wait_for_read(state_->read_done)) {
+          // The read must be over before chunk and the OVERLAPPED go.
+          const DWORD wait_error = GetLastError();
           CancelIoEx(state_->out_read, &state_->overlapped);
           GetOverlappedResult(state_->out_read, &state_->overlapped, &got, TRUE);
-          return Event::interrupted;
+          if (win32::interrupt_recorded()) return Event::interrupted;
+          throw win32::failure(state_->where, "WaitForMultipleObjects", wait_error);
         }
         if (GetOverlappedResult(state_->out_read, &state_->overlapped, &got, TRUE))
           code = ERROR_SUCCESS;
