@@ -55,7 +55,12 @@ Failure system_failure(std::string where, std::string kind, const std::string& a
 }
 
 std::string diagnostic(const std::string& program, const Failure& failure) {
-  return program + ": " + failure.where() + ": " + failure.kind() + ": " + failure.message() + "\n";
+  std::string line =
+      program + ": " + failure.where() + ": " + failure.kind() + ": " + failure.message();
+  // One line whatever a component or the system put in its text.
+  for (char& c : line)
+    if (c == '\n' || c == '\r') c = ' ';
+  return line + "\n";
 }
 
 void report_failure_on_stderr(const Failure& failure) noexcept {

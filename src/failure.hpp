@@ -53,7 +53,8 @@ struct ExitRequest {
   int status;
 };
 
-// The single diagnostic line: "PROG: WHERE: KIND: MESSAGE".
+// The single diagnostic line: "PROG: WHERE: KIND: MESSAGE", line breaks
+// within them made blanks.
 std::string diagnostic(const std::string& program, const Failure& failure);
 
 // Writes the diagnostic on standard error, if that stream takes it; used

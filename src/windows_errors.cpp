@@ -23,13 +23,16 @@ const char* kind_of(std::uint32_t code) {
   }
 }
 
-bool cannot_report_final_path(std::uint32_t code) {
+bool cannot_report_final_path(std::uint32_t code, FinalPathStep step) {
   switch (code) {
     case invalid_function:
     case not_supported:
     case invalid_parameter:
     case unrecognized_volume:
       return true;
+    case path_not_found:
+      // The file is there, but its volume has no drive letter to name.
+      return step == FinalPathStep::query;
     default:
       return false;
   }

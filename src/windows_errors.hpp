@@ -20,9 +20,15 @@ enum Code : std::uint32_t {
 // The failure kind that a code stands for ("FileNotFoundError", ...).
 const char* kind_of(std::uint32_t code);
 
+// Which step of the final-path query failed: opening the file, or asking
+// for the final path of the file once open.
+enum class FinalPathStep { open, query };
+
 // true when the code means that the file system cannot report a final
-// path at all (RAM disks, some network redirectors), as opposed to a
-// failure of this one path: the absolute path then stands in for it.
-bool cannot_report_final_path(std::uint32_t code);
+// path at all (RAM disks, some network redirectors), or that the open file
+// has no path with a drive letter (a volume mounted on a folder only), as
+// opposed to a failure of this one path: the absolute path then stands in
+// for the final one.
+bool cannot_report_final_path(std::uint32_t code, FinalPathStep step);
 
 }  // namespace tolvane::windows_errors

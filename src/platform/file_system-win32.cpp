@@ -28,9 +28,10 @@ void change_directory(const std::string& path) {
 
 std::string absolute_path(const std::string& path) {
   const std::wstring normal = wide(paths::normalize(path_flavour, path));
-  return narrow(win32::grown("abspath", "GetFullPathNameW('" + path + "')", [&](wchar_t* b, DWORD size) {
-    return GetFullPathNameW(normal.c_str(), size, b, nullptr);
-  }));
+  return narrow(win32::grown("abspath", "GetFullPathNameW('" + path + "')",
+                             [&](wchar_t* b, DWORD size) {
+                               return GetFullPathNameW(normal.c_str(), size, b, nullptr);
+                             }));
 }
 
 std::string final_path(const std::string& path) {
@@ -50,11 +51,15 @@ std::string final_path(const std::string& path) {
   if (final) return paths::strip_extended_prefix(narrow(*final));
   // Some volumes (RAM disks, some network redirectors) cannot report a
   // final path at all; their absolute path stands in for it.
-  if (windows_errors::cannot_report_final_path(error)) return absolute_path(path);
+  const bool opened = h != INVALID_HANDLE_VALUE;
+  using windows_errors::FinalPathStep;
+  if (windows_errors::cannot_report_final_path(error,
+                                               opened ? FinalPathStep::query : FinalPathStep::open))
+    return absolute_path(path);
   throw win32::failure("realpath",
-                    h == INVALID_HANDLE_VALUE ? "CreateFileW('" + path + "')"
-                                              : "GetFinalPathNameByHandleW('" + path + "')",
-                    error, path);
+                       opened ? "GetFinalPathNameByHandleW('" + path + "')"
+                              : "CreateFileW('" + path + "')",
+                       error, path);
 }
 
 std::string short_path(const std::string& path) {

@@ -27,6 +27,9 @@ const EntryCase entry_cases[] = {
     {"failure", [] { throw Failure("editor.exe", kind::not_found, "no such file"); }, 1,
      "Tolvane: editor.exe: FileNotFoundError: no such file\n"},
     {"exit_request", [] { throw ExitRequest{3}; }, 3, ""},
+    {"failure_text_with_line_breaks",
+     [] { throw Failure("EDITOR.editor", "ValueError", "first line\r\nsecond\nthird"); }, 1,
+     "Tolvane: EDITOR.editor: ValueError: first line  second third\n"},
     {"out_of_memory", [] { throw std::bad_alloc(); }, 1, "Tolvane: main: MemoryError: out of memory\n"},
     {"standard_exception", [] { throw std::length_error("too long"); }, 1,
      "Tolvane: main: std::length_error: too long\n"},
@@ -73,14 +76,31 @@ TEST(SystemFailure, FillsTheFirstInsertWithTheSubjectAndDropsTheRest) {
   }
 }
 
-TEST(WindowsErrors, OnlyUnsupportedOperationsFallBackFromTheFinalPath) {
+TEST(WindowsErrors, OnlyVolumesThatCannotNameTheFileFallBackFromTheFinalPath) {
   namespace codes = windows_errors;
-  for (const std::uint32_t code : {codes::invalid_function, codes::not_supported,
-                                   codes::invalid_parameter, codes::unrecognized_volume})
-    EXPECT_TRUE(codes::cannot_report_final_path(code)) << code;
-  for (const std::uint32_t code : std::initializer_list<std::uint32_t>{
-           codes::file_not_found, codes::path_not_found, codes::access_denied, codes::bad_netpath, 0})
-    EXPECT_FALSE(codes::cannot_report_final_path(code)) << code;
+  using Step = codes::FinalPathStep;
+  const struct {
+    std::uint32_t code;
+    Step step;
+    bool falls_back;
+  } cases[] = {
+      {codes::invalid_function, Step::open, true},
+      {codes::invalid_function, Step::query, true},
+      {codes::not_supported, Step::query, true},
+      {codes::invalid_parameter, Step::query, true},
+      {codes::unrecognized_volume, Step::open, true},
+      // Opened, but its volume has no drive letter.
+      {codes::path_not_found, Step::query, true},
+      // A path that does not lead to a file is a failure of its own.
+      {codes::path_not_found, Step::open, false},
+      {codes::file_not_found, Step::open, false},
+      {codes::access_denied, Step::open, false},
+      {codes::bad_netpath, Step::open, false},
+      {0, Step::query, false},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(codes::cannot_report_final_path(c.code, c.step), c.falls_back)
+        << c.code << (c.step == Step::open ? " opening" : " querying");
 }
 
 TEST(WindowsErrors, CodesNameTheirKinds) {
