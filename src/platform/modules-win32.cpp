@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include "../paths.hpp"
 #include "modules.hpp"
 #include "system_calls-win32.hpp"
 
@@ -11,24 +12,39 @@ namespace tolvane::platform {
 const char* const module_suffix = ".dll";
 
 namespace {
-// SetDefaultDllDirectories and the LOAD_LIBRARY_SEARCH_* flags came with
-// Windows 8 (and an update for Vista and 7): looked up, not imported, so
-// that the executable still loads where they are missing.
+
+// SetDefaultDllDirectories, AddDllDirectory and the LOAD_LIBRARY_SEARCH_*
+// flags came with Windows 8 (and an update for Vista and 7): looked up,
+// not imported, so that the executable still loads where they are missing.
+using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+using AddDllDirectoryFn = void*(WINAPI*)(PCWSTR);
+AddDllDirectoryFn add_dll_directory = nullptr;
 bool search_flags_supported = false;
+
+template <class Function>
+Function kernel32_function(const char* name) {
+  return reinterpret_cast<Function>(
+      reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name)));
+}
+
 }  // namespace
 
 void win32::restrict_dll_search() {
-  using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
-  const auto set_default = reinterpret_cast<SetDefaultDllDirectoriesFn>(reinterpret_cast<void (*)()>(
-      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
+  const auto set_default = kernel32_function<SetDefaultDllDirectoriesFn>("SetDefaultDllDirectories");
+  add_dll_directory = kernel32_function<AddDllDirectoryFn>("AddDllDirectory");
+  // The system's folder, and the component modules' folders as they are
+  // loaded: what a component loads later, beside itself, is found too.
   search_flags_supported =
-      set_default != nullptr && set_default(LOAD_LIBRARY_SEARCH_SYSTEM32) != FALSE;
+      set_default != nullptr && add_dll_directory != nullptr &&
+      set_default(LOAD_LIBRARY_SEARCH_SYSTEM32 | LOAD_LIBRARY_SEARCH_USER_DIRS) != FALSE;
   // Without them, at least keep the current directory out of the search.
   if (!search_flags_supported) SetDllDirectoryW(L"");
 }
 
 void* load_module(const std::string& where, const std::string& path) {
   const std::wstring file = win32::wide(path);
+  if (search_flags_supported)
+    add_dll_directory(win32::wide(paths::dirname(paths::Flavour::windows, path)).c_str());
   // The module's own folder is searched for the libraries it needs, then
   // the system's; never the current directory.
   const DWORD flags = search_flags_supported

@@ -174,6 +174,16 @@ class Failures(InProcess):
                 self.assertNotIn("%1", message)
                 self.assertEqual(result.stdout, b"")
 
+    @unittest.skipUnless(WINDOWS, "a Windows DLL search")
+    def test_a_module_finds_a_library_beside_it_at_run_time(self):
+        folder = os.path.join(self.layout.root, "editor")
+        shutil.copy2(harness.built(os.path.join("test-modules", "loads_beside.dll")),
+                     os.path.join(folder, "gui.dll"))
+        shutil.copy2(harness.built(os.path.join("test-modules", "dependency.dll")), folder)
+        result = self.run_launcher()
+        self.assertEqual(result.err_text(),
+                         "Tolvane: EDITOR: Found: dependency.dll beside the module\n")
+
     def test_an_exception_from_each_operation_names_component_and_operation(self):
         for operation in ("CONVERTER", "CONVERTER.main", "EDITOR.editor", "MONITOR",
                           "MONITOR.monitor_main"):
