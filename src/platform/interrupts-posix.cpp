@@ -57,8 +57,10 @@ void posix::start_recording_interrupts() {
   struct sigaction current {};
   ::sigaction(SIGINT, nullptr, &current);
   // A launcher started with SIGINT ignored (a background job) keeps it so,
-  // as its children will.
-  if (current.sa_handler != SIG_IGN) install(SIGINT, on_sigint, 0);
+  // as its children will. SA_RESTART: the signal may land on any thread,
+  // and a blocking call in an in-process component's own thread must not
+  // fail for it; the launcher's own waits are ppoll, which it still wakes.
+  if (current.sa_handler != SIG_IGN) install(SIGINT, on_sigint, SA_RESTART);
   install(SIGCHLD, on_sigchld, SA_NOCLDSTOP | SA_RESTART);
   install(SIGPIPE, SIG_IGN, 0);
 }

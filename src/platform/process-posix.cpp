@@ -1,10 +1,12 @@
 // The launcher's own process natively: start-up and end.
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 
 #include "process.hpp"
@@ -23,13 +25,29 @@ void bind_to_null_if_closed(int fd) {
   }
 }
 
+// Nothing the launcher was handed beyond its three streams goes on to a
+// child. close_range knows CLOSE_RANGE_CLOEXEC from Linux 5.11 on; before,
+// each open descriptor is marked by itself.
+void keep_descriptors_from_children() {
+  if (::close_range(3, ~0U, CLOSE_RANGE_CLOEXEC) == 0) return;
+  DIR* open_fds = ::opendir("/proc/self/fd");
+  if (open_fds == nullptr) return;
+  const int own = ::dirfd(open_fds);
+  while (const dirent* entry = ::readdir(open_fds)) {
+    char* end = nullptr;
+    const long fd = std::strtol(entry->d_name, &end, 10);
+    if (*end != '\0' || end == entry->d_name || fd < 3 || fd == own) continue;
+    const int flags = ::fcntl(static_cast<int>(fd), F_GETFD);
+    if (flags != -1) ::fcntl(static_cast<int>(fd), F_SETFD, flags | FD_CLOEXEC);
+  }
+  ::closedir(open_fds);
+}
+
 }  // namespace
 
 void prepare_process() {
   for (int fd = 0; fd <= 2; ++fd) bind_to_null_if_closed(fd);
-  // Nothing the launcher was handed beyond its three streams goes on to a
-  // child.
-  ::close_range(3, ~0U, CLOSE_RANGE_CLOEXEC);
+  keep_descriptors_from_children();
   posix::start_recording_interrupts();
 }
 
