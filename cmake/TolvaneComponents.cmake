@@ -78,7 +78,9 @@ function(tolvane_add_component_module target role)
   set_target_properties(${target} PROPERTIES
     PREFIX ""
     OUTPUT_NAME ${module}
-    LIBRARY_OUTPUT_DIRECTORY ${layout}/${folder}
+    # A generator expression, so that multi-config generators add no
+    # per-configuration folder below it.
+    LIBRARY_OUTPUT_DIRECTORY $<1:${layout}/${folder}>
     C_VISIBILITY_PRESET hidden
     CXX_VISIBILITY_PRESET hidden
     VISIBILITY_INLINES_HIDDEN ON)
@@ -102,7 +104,7 @@ function(tolvane_add_component_tool target role)
   set_target_properties(${target} PROPERTIES
     OUTPUT_NAME ${tool}
     SUFFIX .exe
-    RUNTIME_OUTPUT_DIRECTORY ${layout}/tools)
+    RUNTIME_OUTPUT_DIRECTORY $<1:${layout}/tools>)
   if(arg_WMAIN AND MINGW)
     target_link_options(${target} PRIVATE -municode)
   endif()

@@ -102,18 +102,18 @@ Failure FailureReport::failure(const char* where) const {
 }
 
 void check_operations(const char* where, const tolvane_converter& converter) {
-  if (converter.ops == nullptr || converter.ops->release == nullptr) missing_operation(where, "release");
+  if (!releasable(converter)) missing_operation(where, "release");
   if (converter.ops->main == nullptr) missing_operation(where, "main");
 }
 
 void check_operations(const char* where, const tolvane_editor& editor) {
-  if (editor.ops == nullptr || editor.ops->release == nullptr) missing_operation(where, "release");
+  if (!releasable(editor)) missing_operation(where, "release");
   if (editor.ops->editor == nullptr) missing_operation(where, "editor");
 }
 
 void check_operations(const char* where, const tolvane_monitor& monitor) {
+  if (!releasable(monitor)) missing_operation(where, "release");
   const tolvane_monitor_ops* ops = monitor.ops;
-  if (ops == nullptr || ops->release == nullptr) missing_operation(where, "release");
   if (ops->nogui_mode == nullptr) missing_operation(where, "nogui_mode");
   if (ops->run_process == nullptr) missing_operation(where, "run_process");
   if (ops->signal_handler == nullptr) missing_operation(where, "signal_handler");

@@ -49,12 +49,20 @@ class FailureReport : public tolvane_error {
   std::string message_;
 };
 
-// Calls operation(report) -> tolvane_status; a failed call throws its
-// Failure.
+// Calls operation(report) -> tolvane_status; after_call() runs as soon as
+// the call returns (the pipeline acts on an interrupt there, which may be
+// why the component failed); then a failed call throws its Failure.
+template <class Operation, class AfterCall>
+void call_component(const char* where, Operation&& operation, AfterCall&& after_call) {
+  FailureReport report;
+  const tolvane_status status = std::forward<Operation>(operation)(&report);
+  std::forward<AfterCall>(after_call)();
+  if (status != TOLVANE_OK) throw report.failure(where);
+}
+
 template <class Operation>
 void call_component(const char* where, Operation&& operation) {
-  FailureReport report;
-  if (std::forward<Operation>(operation)(&report) != TOLVANE_OK) throw report.failure(where);
+  call_component(where, std::forward<Operation>(operation), [] {});
 }
 
 // A component object, given back to its module when the launcher is done
@@ -66,20 +74,28 @@ struct Release {
 template <class T>
 using ComponentPtr = std::unique_ptr<T, Release<T>>;
 
-// An object without its operations is refused (before it is owned: one
-// without release cannot be given back).
+// Whether the object can be given back, and whether it has the rest of
+// its operations; an object without them is refused.
+template <class T>
+bool releasable(const T& object) {
+  return object.ops != nullptr && object.ops->release != nullptr;
+}
 void check_operations(const char* where, const tolvane_converter& converter);
 void check_operations(const char* where, const tolvane_editor& editor);
 void check_operations(const char* where, const tolvane_monitor& monitor);
 
-// Calls entry(report) -> T*; a null object throws the reported Failure.
-template <class T, class Entry>
-ComponentPtr<T> create_component(const char* where, Entry&& entry) {
+// Calls entry(report) -> T*, then after_call() (as call_component); a null
+// object throws the reported Failure.
+template <class T, class Entry, class AfterCall>
+ComponentPtr<T> create_component(const char* where, Entry&& entry, AfterCall&& after_call) {
   FailureReport report;
-  T* object = std::forward<Entry>(entry)(&report);
-  if (object == nullptr) throw report.failure(where);
-  check_operations(where, *object);
-  return ComponentPtr<T>(object);
+  T* made = std::forward<Entry>(entry)(&report);
+  // Owned at once where it can be given back, whatever fails next.
+  ComponentPtr<T> object(made != nullptr && releasable(*made) ? made : nullptr);
+  std::forward<AfterCall>(after_call)();
+  if (made == nullptr) throw report.failure(where);
+  check_operations(where, *made);
+  return object;
 }
 
 }  // namespace tolvane

@@ -34,15 +34,13 @@ using namespace std::chrono_literals;
 // soon as the call returns, naming that call, and nothing more is called.
 template <class Operation>
 void operate(const char* where, Operation&& operation) {
-  call_component(where, std::forward<Operation>(operation));
-  check_interrupt(where);
+  call_component(where, std::forward<Operation>(operation), [where] { check_interrupt(where); });
 }
 
 template <class T, class Entry>
 ComponentPtr<T> construct(const char* where, Entry&& entry) {
-  ComponentPtr<T> object = create_component<T>(where, std::forward<Entry>(entry));
-  check_interrupt(where);
-  return object;
+  return create_component<T>(where, std::forward<Entry>(entry),
+                             [where] { check_interrupt(where); });
 }
 
 // The monitor and the text it was handed, alive as long as the pipeline or

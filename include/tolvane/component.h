@@ -29,8 +29,15 @@
  * of a call: a C++ component catches its exceptions (component.hpp does).
  *
  * Threads: every call comes from the launcher's main thread, except
- * run_process, which runs on a worker thread of its own; a monitor's done
- * flag may be set from any thread, through tolvane_flag_store.
+ * run_process, which runs on a worker thread of its own, and the release
+ * of an unattended monitor, which comes from that worker if run_process
+ * returns after the launcher's wait has ended. A monitor's done flag may
+ * be set from any thread, through tolvane_flag_store.
+ *
+ * Output: the launcher ends the process without running the components'
+ * clean-up (no DLL detach code, no static destructors), so a component
+ * flushes what it writes before its call returns. component.hpp flushes
+ * the C streams after every call.
  */
 #ifndef TOLVANE_COMPONENT_H
 #define TOLVANE_COMPONENT_H
@@ -39,6 +46,10 @@
 
 #if defined(_MSC_VER)
 #include <intrin.h>
+#elif !defined(__GNUC__) && !defined(__clang__) && defined(__STDC_VERSION__) && \
+    __STDC_VERSION__ >= 201112L && !defined(__STDC_NO_ATOMICS__)
+#include <stdatomic.h>
+#define TOLVANE_C11_ATOMICS_ 1
 #endif
 
 #define TOLVANE_INTERFACE_MAJOR 1
@@ -59,6 +70,10 @@
 #ifdef __cplusplus
 extern "C" {
 #endif
+
+/* The structs below have the natural layout whatever packing a module is
+ * built with. */
+#pragma pack(push, 8)
 
 typedef int32_t tolvane_status;
 #define TOLVANE_OK 0
@@ -87,6 +102,8 @@ static inline int32_t tolvane_flag_load(int32_t* flag) {
   return (int32_t)_InterlockedOr((long volatile*)flag, 0);
 #elif defined(__GNUC__) || defined(__clang__)
   return __atomic_load_n(flag, __ATOMIC_SEQ_CST);
+#elif defined(TOLVANE_C11_ATOMICS_)
+  return atomic_load((_Atomic int32_t*)flag);
 #else
 #error "tolvane_flag_load: no atomic operations known for this compiler"
 #endif
@@ -97,6 +114,8 @@ static inline void tolvane_flag_store(int32_t* flag, int32_t value) {
   _InterlockedExchange((long volatile*)flag, (long)value);
 #elif defined(__GNUC__) || defined(__clang__)
   __atomic_store_n(flag, value, __ATOMIC_SEQ_CST);
+#elif defined(TOLVANE_C11_ATOMICS_)
+  atomic_store((_Atomic int32_t*)flag, value);
 #else
 #error "tolvane_flag_store: no atomic operations known for this compiler"
 #endif
@@ -173,8 +192,10 @@ struct tolvane_monitor {
   const char* res2frd_path;
   /* Set by MONITOR; non-zero selects the unattended mode. */
   int32_t nogui;
-  /* Written 0 by the launcher before the worker starts, then read by it
-   * once a second: use tolvane_flag_load / tolvane_flag_store. */
+  /* Written 0 by the launcher after nogui_mode returns and before
+   * run_process starts, then read by it once a second; the monitor sets it
+   * non-zero once run_process has started. Use tolvane_flag_load and
+   * tolvane_flag_store. */
   int32_t done;
 };
 
@@ -207,6 +228,8 @@ typedef struct tolvane_declaration {
   uint32_t reserved;      /* 0 */
   tolvane_function entry; /* the entry itself */
 } tolvane_declaration;
+
+#pragma pack(pop)
 
 #ifdef __cplusplus
 }

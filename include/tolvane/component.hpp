@@ -19,6 +19,8 @@
 // layer's C++ objects: it sees only the C structs.
 #pragma once
 
+#include <cstdint>
+#include <cstdio>
 #include <exception>
 #include <memory>
 #include <optional>
@@ -80,9 +82,14 @@ inline std::string type_name(const std::type_info& type) {
   return name;
 }
 
-// Runs body; an exception becomes a report through error.
+// Runs body; an exception becomes a report through error. What body wrote
+// through the C streams is flushed, as the launcher ends the process
+// without this module's clean-up.
 template <class Body>
 tolvane_status guarded(tolvane_error* error, Body&& body) noexcept {
+  struct Flush {
+    ~Flush() { (void)std::fflush(nullptr); }
+  } flush;
   try {
     std::forward<Body>(body)();
     return TOLVANE_OK;
@@ -98,10 +105,12 @@ tolvane_status guarded(tolvane_error* error, Body&& body) noexcept {
   return TOLVANE_FAILED;
 }
 
-template <class T, class... Args>
-auto* created(tolvane_error* error, Args&&... args) noexcept {
+// The C struct of a new T made by make(), which also converts the entry's
+// arguments, so that running out of memory there is reported too.
+template <class T, class Make>
+auto* created(tolvane_error* error, Make make) noexcept {
   T* object = nullptr;
-  guarded(error, [&] { object = new T(std::forward<Args>(args)...); });
+  guarded(error, [&] { object = make(); });
   return object ? object->c_struct() : nullptr;
 }
 
@@ -289,17 +298,20 @@ class Monitor {
 template <class T>
 tolvane_converter* converter_entry(const char* inp_path, const char* dir_path,
                                    tolvane_error* error) noexcept {
-  return detail::created<T>(error, std::string(inp_path), std::string(dir_path));
+  return detail::created<T>(error,
+                            [&] { return new T(std::string(inp_path), std::string(dir_path)); });
 }
 template <class T>
 tolvane_editor* editor_entry(const char* inp_path, const char* setting,
                              tolvane_error* error) noexcept {
-  return detail::created<T>(error, std::string(inp_path), std::string(setting));
+  return detail::created<T>(error,
+                            [&] { return new T(std::string(inp_path), std::string(setting)); });
 }
 template <class T>
 tolvane_monitor* monitor_entry(const char* model_path, const char* setting, const void* parent,
                                tolvane_error* error) noexcept {
-  return detail::created<T>(error, std::string(model_path), std::string(setting), parent);
+  return detail::created<T>(
+      error, [&] { return new T(std::string(model_path), std::string(setting), parent); });
 }
 
 }  // namespace tolvane::component
