@@ -39,11 +39,7 @@ file(STRINGS ${PROJECT_SOURCE_DIR}/include/tolvane/component.h TOLVANE_INTERFACE
      REGEX "^#define TOLVANE_INTERFACE_(MAJOR|MINOR) ")
 string(REGEX REPLACE ".*MAJOR ([0-9]+).*MINOR ([0-9]+).*" "\\1.\\2" TOLVANE_INTERFACE_VERSION
        "${TOLVANE_INTERFACE_LINES}")
-if(WIN32)
-  set(TOLVANE_LAUNCHER_FILE Tolvane.exe)
-else()
-  set(TOLVANE_LAUNCHER_FILE Tolvane)
-endif()
+set(TOLVANE_LAUNCHER_FILE Tolvane${CMAKE_EXECUTABLE_SUFFIX})
 configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/TolvaneConfig.cmake.in
   ${PROJECT_BINARY_DIR}/TolvaneConfig.cmake
   INSTALL_DESTINATION ${TOLVANE_PACKAGE_DIR})

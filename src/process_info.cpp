@@ -1,7 +1,5 @@
 #include "process_info.hpp"
 
-#include <optional>
-
 #include "os.hpp"
 #include "paths.hpp"
 #include "platform/process.hpp"
@@ -9,26 +7,22 @@
 namespace tolvane {
 
 namespace {
-struct Invocation {
-  std::string path;
-  std::optional<std::string> directory;  // worked out when first asked for
-};
-Invocation& invocation() {
-  static Invocation stored;
-  return stored;
+std::string& stored_invocation_path() {
+  static std::string path;
+  return path;
 }
 }  // namespace
 
-void set_invocation_path(std::string path) { invocation() = Invocation{std::move(path), {}}; }
+void set_invocation_path(std::string path) { stored_invocation_path() = std::move(path); }
 
-const std::string& invocation_path() { return invocation().path; }
+const std::string& invocation_path() { return stored_invocation_path(); }
 
-std::string program_name() { return paths::basename(platform::path_flavour, invocation().path); }
+std::string program_name() {
+  return paths::basename(platform::path_flavour, stored_invocation_path());
+}
 
-const std::string& invocation_directory() {
-  if (!invocation().directory)
-    invocation().directory = os::path::dirname(os::path::abspath(invocation().path));
-  return *invocation().directory;
+std::string invocation_directory() {
+  return os::path::dirname(os::path::abspath(stored_invocation_path()));
 }
 
 const std::string& program_directory() {

@@ -17,7 +17,7 @@ std::string program_name();
 // - as invoked: the invocation path made absolute by its text, then its
 //   directory; links stay as they are. The tool-executable form finds its
 //   tools and settings here.
-const std::string& invocation_directory();
+std::string invocation_directory();
 // - as it is: the directory of the executable file's final path, a link
 //   to the file and links above it followed. The solver directory and the
 //   component modules lie here.

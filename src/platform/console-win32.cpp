@@ -17,10 +17,6 @@ bool is_console(HANDLE h) {
   return GetConsoleMode(h, &mode) != 0;
 }
 
-}  // namespace
-
-namespace {
-
 struct WriteError {
   const char* api;
   DWORD code;

@@ -14,6 +14,11 @@
 #include "../failure.hpp"
 #include "interrupts.hpp"
 
+namespace tolvane::platform {
+// What the console handler does on Ctrl-C (interrupts-win32.cpp).
+void record_interrupt();
+}  // namespace tolvane::platform
+
 namespace tolvane::platform::win32 {
 
 std::wstring wide(std::string_view text);
@@ -60,15 +65,6 @@ std::wstring grown(const std::string& where, const std::string& api, Fill fill) 
 // A wait's timeout in milliseconds, rounded up so that it never ends just
 // short of its deadline; none is INFINITE.
 DWORD milliseconds_until(std::optional<Clock::time_point> deadline);
-
-}  // namespace tolvane::platform::win32
-
-namespace tolvane::platform {
-// What the console handler does on Ctrl-C (interrupts-win32.cpp).
-void record_interrupt();
-}  // namespace tolvane::platform
-
-namespace tolvane::platform::win32 {
 
 // interrupts-win32.cpp: starts recording Ctrl-C (at start-up); the flag
 // and the event that the waits of a child watch.
