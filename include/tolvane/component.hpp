@@ -83,12 +83,17 @@ inline std::string type_name(const std::type_info& type) {
 }
 
 // Runs body; an exception becomes a report through error. What body wrote
-// through the C streams is flushed, as the launcher ends the process
-// without this module's clean-up.
+// to standard output and standard error through the C streams is flushed,
+// as the launcher ends the process without this module's clean-up. Not
+// every stream: that would wait for a thread of the module's own that
+// reads standard input.
 template <class Body>
 tolvane_status guarded(tolvane_error* error, Body&& body) noexcept {
   struct Flush {
-    ~Flush() { (void)std::fflush(nullptr); }
+    ~Flush() {
+      (void)std::fflush(stdout);
+      (void)std::fflush(stderr);
+    }
   } flush;
   try {
     std::forward<Body>(body)();

@@ -2,11 +2,15 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <pthread.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <iostream>
 
 #include "process.hpp"
@@ -64,13 +68,48 @@ std::string executable_path() {
   }
 }
 
-void end_process(int status) {
-  // In-process components may have written through the C and C++
-  // streams; the launcher itself writes straight to the descriptors.
+std::size_t executable_file_name(char* out, std::size_t capacity) noexcept {
+  static char path[4096];
+  const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path);
+  if (n <= 0 || capacity == 0) return 0;
+  std::size_t start = static_cast<std::size_t>(n);
+  while (start > 0 && path[start - 1] != '/') --start;
+  const std::size_t length = std::min(static_cast<std::size_t>(n) - start, capacity - 1);
+  std::memcpy(out, path + start, length);
+  out[length] = '\0';
+  return length;
+}
+
+namespace {
+
+// In-process components may have written through the C and C++ streams;
+// the launcher itself writes straight to the descriptors.
+void* flush_streams(void*) {
   std::cout.flush();
   std::cerr.flush();
   (void)std::fflush(nullptr);
-  ::_exit(status);
+  return nullptr;
 }
+
+}  // namespace
+
+void end_process(int status) {
+  pthread_t flusher;
+  if (::pthread_create(&flusher, nullptr, flush_streams, nullptr) == 0) {
+    timespec limit{};
+    ::clock_gettime(CLOCK_REALTIME, &limit);
+    limit.tv_nsec += 200'000'000;
+    if (limit.tv_nsec >= 1'000'000'000) {
+      limit.tv_nsec -= 1'000'000'000;
+      ++limit.tv_sec;
+    }
+    ::pthread_timedjoin_np(flusher, nullptr, &limit);
+  }
+  end_process_at_once(status);
+}
+
+void end_process_at_once(int status) noexcept { ::_exit(status); }
+
+std::uint64_t current_thread_id() noexcept { return static_cast<std::uint64_t>(::gettid()); }
 
 }  // namespace tolvane::platform

@@ -2,9 +2,12 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 
+#include "../utf.hpp"
 #include "process.hpp"
 #include "system_calls-win32.hpp"
 
@@ -38,17 +41,52 @@ std::string executable_path() {
   }));
 }
 
-void end_process(int status) {
-  // In-process components may have written through the C and C++
-  // streams; the launcher itself writes straight to the handles.
+std::size_t executable_file_name(char* out, std::size_t capacity) noexcept {
+  static wchar_t path[32768];
+  static char name[3 * 32768];
+  const DWORD n = GetModuleFileNameW(nullptr, path, 32768);
+  if (n == 0 || n >= 32768 || capacity == 0) return 0;
+  DWORD start = n;
+  while (start > 0 && path[start - 1] != L'\\' && path[start - 1] != L'/') --start;
+  const std::size_t length = std::min(
+      utf::from_utf16(std::u16string_view(reinterpret_cast<const char16_t*>(path + start), n - start),
+                      name),
+      capacity - 1);
+  std::memcpy(out, name, length);
+  out[length] = '\0';
+  return length;
+}
+
+namespace {
+
+// In-process components may have written through the C and C++ streams;
+// the launcher itself writes straight to the handles. A module built with
+// MinGW shares msvcrt.dll, and so its stream locks, with the launcher.
+DWORD WINAPI flush_streams(void*) {
   std::cout.flush();
   std::cerr.flush();
   (void)std::fflush(nullptr);
+  return 0;
+}
+
+}  // namespace
+
+void end_process(int status) {
+  if (const HANDLE flusher = CreateThread(nullptr, 0, flush_streams, nullptr, 0, nullptr)) {
+    WaitForSingleObject(flusher, 200);
+    CloseHandle(flusher);
+  }
+  end_process_at_once(status);
+}
+
+void end_process_at_once(int status) noexcept {
   // TerminateProcess, not ExitProcess: DLL detach code must not run while
   // a detached worker may still hold locks. ExitProcess only ends a
   // process that TerminateProcess somehow left running.
   TerminateProcess(GetCurrentProcess(), static_cast<UINT>(status));
   ExitProcess(static_cast<UINT>(status));
 }
+
+std::uint64_t current_thread_id() noexcept { return GetCurrentThreadId(); }
 
 }  // namespace tolvane::platform

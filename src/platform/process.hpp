@@ -6,21 +6,39 @@
 // unpaired surrogates included), and every Windows call is the wide one.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace tolvane::platform {
 
-// Before anything else: restrict DLL loading to the system directory
-// (Windows), bind a missing standard stream to the null device and start
+// Before anything else: keep the current directory out of the DLL search
+// (Windows: System32 and, as they are loaded, the component modules'
+// folders), bind a missing standard stream to the null device and start
 // recording Ctrl-C / SIGINT as an interrupt.
 void prepare_process();
 
 // The running executable's full path as the system reports it.
 std::string executable_path();
 
-// Flushes what in-process components wrote through the C and C++ streams,
-// then ends the process at once with status: no static destructors and
-// no DLL detach code run, so a detached worker cannot race them.
+// The file name of the running executable, UTF-8, cut to fit capacity
+// (terminator included); allocates nothing, for a report when memory is
+// exhausted. Returns its length, 0 when the system cannot tell.
+std::size_t executable_file_name(char* out, std::size_t capacity) noexcept;
+
+// Ends the process with status. What in-process components left in the C
+// and C++ stream buffers is flushed on a thread of its own that gets a
+// moment only: a component's thread may hold a stream's lock for ever, or
+// block on a pipe that nobody reads. No static destructors and no DLL
+// detach code run, so a detached worker cannot race them.
 [[noreturn]] void end_process(int status);
+
+// Ends the process with status at once, flushing nothing: safe in a
+// signal handler and in a crash.
+[[noreturn]] void end_process_at_once(int status) noexcept;
+
+// The calling thread's identity as the system numbers threads; safe in a
+// signal handler and in a crash.
+std::uint64_t current_thread_id() noexcept;
 
 }  // namespace tolvane::platform

@@ -18,6 +18,8 @@ PLATFORM = os.environ.get("TOLVANE_E2E_PLATFORM", "native")
 BUILD_DIR = os.environ.get("TOLVANE_E2E_BUILD_DIR", "")
 WINE_RUN = os.environ.get("TOLVANE_E2E_WINE_RUN", "")
 WINDOWS = PLATFORM == "windows"
+# Built with sanitizers, whose runtime needs more memory and descriptors.
+SANITIZED = os.environ.get("TOLVANE_E2E_SANITIZED") == "1"
 NEWLINE = b"\r\n" if WINDOWS else b"\n"
 SUFFIX = ".exe" if WINDOWS else ""
 MODULE_SUFFIX = ".dll" if WINDOWS else ".so"
@@ -78,10 +80,11 @@ def run(program, args=(), env=None, cwd=None, timeout=120, extra_env=None):
     return Result(completed.returncode, completed.stdout, completed.stderr)
 
 
-def start(program, args=(), env=None, cwd=None, new_session=True, **kwargs):
+def start(program, args=(), env=None, cwd=None, new_session=True, stdin=subprocess.DEVNULL,
+          **kwargs):
     """Starts program in a session of its own, so a test can signal its group."""
     environment = dict(os.environ if env is None else env)
-    return subprocess.Popen(command(program, args), stdin=subprocess.DEVNULL,
+    return subprocess.Popen(command(program, args), stdin=stdin,
                             stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                             env=environment, cwd=cwd, start_new_session=new_session, **kwargs)
 

@@ -10,6 +10,11 @@
 //   TOLVANE_TEST_NO_MODEL "1": the converter creates no model directory
 //   TOLVANE_TEST_SLEEP    operation that sleeps for 1.5 s after its line,
 //                         so that a test can interrupt it
+//   TOLVANE_TEST_THEN     what run_process goes on with once its work is
+//                         over: "read" standard input to its end, or
+//                         "write" to standard output for ever
+//   TOLVANE_TEST_READER   "1": monitor_main leaves a thread of its own
+//                         behind that reads standard input to its end
 // Every call prints one line "OPERATION<tab>DIR<tab>DETAIL" so the test
 // sees order and directories.
 #include <chrono>
@@ -29,6 +34,16 @@ using namespace tolvane::component;
 std::string env(const char* name, const char* fallback = "") {
   const char* value = std::getenv(name);
   return value ? value : fallback;
+}
+
+// Stays inside the C streams, holding their locks, for as long as standard
+// input stays open or standard output takes more.
+void keep_streams_busy(const std::string& how) {
+  if (how == "read")
+    while (std::fgetc(stdin) != EOF) {
+    }
+  if (how == "write")
+    for (;;) std::fputs("MONITOR progress ...................................................\n", stdout);
 }
 
 void note(const std::string& operation, const std::string& detail = "") {
@@ -81,17 +96,26 @@ class ScriptedMonitor : public Monitor {
   void run_process() override {
     note("MONITOR.run_process");
     const double work = std::atof(env("TOLVANE_TEST_WORK", "0").c_str());
-    if (work < 0) return;
-    std::this_thread::sleep_for(std::chrono::duration<double>(work));
-    std::fputs("MONITOR done\n", stdout);
-    std::fflush(stdout);
-    done.store(true);
+    if (work >= 0) {
+      std::this_thread::sleep_for(std::chrono::duration<double>(work));
+      std::fputs("MONITOR done\n", stdout);
+      std::fflush(stdout);
+      done.store(true);
+    }
+    keep_streams_busy(env("TOLVANE_TEST_THEN"));
   }
   void signal_handler(int signum) override {
     note("MONITOR.signal_handler", "signum=" + std::to_string(signum));
     done.store(true);
   }
-  void monitor_main() override { note("MONITOR.monitor_main", "res2frd=" + res2frd_path); }
+  void monitor_main() override {
+    note("MONITOR.monitor_main", "res2frd=" + res2frd_path);
+    if (env("TOLVANE_TEST_READER") == "1") {
+      std::thread(keep_streams_busy, "read").detach();
+      // Returns once the reader surely waits inside the stream.
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    }
+  }
 };
 
 }  // namespace
