@@ -1,9 +1,9 @@
 #include "Tolvane.hpp"
 
 #include <new>
-#include <typeinfo>
 
 #include "cli.hpp"
+#include "crash_report.hpp"
 #include "failure.hpp"
 #include "main.hpp"
 #include "platform/console.hpp"
@@ -51,36 +51,37 @@ void run(const std::vector<std::string>& argv) {
 
 }  // namespace
 
-int entry(const std::function<std::vector<std::string>()>& start_up) {
-  set_invocation_path("Tolvane");
-  // Whatever else reaches this point ends the run here too, with a
-  // diagnostic and status 1; nothing is left to std::terminate.
-  const auto unhandled = [](const std::type_info* type, const char* kind,
-                            const char* message) noexcept {
-    try {
-      report_failure_on_stderr(Failure("main", type ? exception_kind(*type) : kind, message));
-    } catch (...) {
-      // Not even the diagnostic fits in memory: the status has to say it.
-    }
-    return 1;
-  };
+int exit_status_of(const std::function<void()>& body) noexcept {
   try {
-    std::vector<std::string> argv = start_up();
-    set_invocation_path(argv[0]);
-    run(argv);
+    body();
     return 0;
   } catch (const ExitRequest& request) {
     return request.status;
   } catch (const Failure& failure) {
     report_failure_on_stderr(failure);
-    return 1;
   } catch (const std::bad_alloc&) {
-    return unhandled(nullptr, kind::memory, "out of memory");
-  } catch (const std::exception& error) {
-    return unhandled(&typeid(error), "", error.what());
+    report_without_allocating("main", kind::memory, "out of memory");
   } catch (...) {
-    return unhandled(nullptr, "exception", "an exception of unknown type");
+    try {
+      report_failure_on_stderr(failure_of_thrown("main"));
+    } catch (const std::bad_alloc&) {
+      report_without_allocating("main", kind::memory, "out of memory");
+    }
   }
+  return 1;
+}
+
+int entry(std::vector<std::string> words) {
+  if (words.empty()) words.emplace_back();
+  return exit_status_of([&] {
+    // Named as typed until the system has said which file runs.
+    set_invocation_path(words[0]);
+    report_crashes();
+    words[0] = platform::executable_path();
+    set_invocation_path(words[0]);
+    platform::prepare_process();
+    run(words);
+  });
 }
 
 }  // namespace tolvane

@@ -2,11 +2,17 @@
 
 #include <cxxabi.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <new>
 #include <utility>
 
+#include "heading.hpp"
 #include "platform/console.hpp"
+#include "platform/process.hpp"
 #include "process_info.hpp"
 
 namespace tolvane {
@@ -58,8 +64,7 @@ std::string diagnostic(const std::string& program, const Failure& failure) {
   std::string line =
       program + ": " + failure.where() + ": " + failure.kind() + ": " + failure.message();
   // One line whatever a component or the system put in its text.
-  for (char& c : line)
-    if (c == '\n' || c == '\r') c = ' ';
+  line.resize(blank_line_ends(line.data(), line.size()));
   return line + "\n";
 }
 
@@ -67,8 +72,61 @@ void report_failure_on_stderr(const Failure& failure) noexcept {
   try {
     platform::write_text_if_possible(platform::Stream::err,
                                      diagnostic(program_name(), failure));
+  } catch (const std::bad_alloc&) {
+    report_without_allocating(failure.where().c_str(), failure.kind().c_str(),
+                              failure.message().c_str());
+  }
+}
+
+namespace {
+
+// Fixed storage for the reports that may not allocate, one writer at a
+// time (a crash on one thread while another reports without memory).
+char fixed_program[256] = "";
+char fixed_line[2048];
+std::atomic_flag fixed_line_taken = ATOMIC_FLAG_INIT;
+
+// Appends text to fixed_line at used, as much as fits before the line
+// break at its end.
+void append_fixed(std::size_t& used, const char* text) noexcept {
+  for (; *text != '\0' && used < sizeof fixed_line - 1; ++text) fixed_line[used++] = *text;
+}
+
+}  // namespace
+
+void keep_program_name_for_reports(std::string_view program) noexcept {
+  const std::size_t n = std::min(program.size(), sizeof fixed_program - 1);
+  std::memcpy(fixed_program, program.data(), n);
+  fixed_program[n] = '\0';
+}
+
+void report_without_allocating(const char* where, const char* kind, const char* message) noexcept {
+  while (fixed_line_taken.test_and_set()) {
+  }
+  // Before the start-up has kept a name: the executable's own.
+  if (fixed_program[0] == '\0' &&
+      platform::executable_file_name(fixed_program, sizeof fixed_program) == 0)
+    std::memcpy(fixed_program, "Tolvane", sizeof "Tolvane");
+  std::size_t used = 0;
+  for (const char* part : {static_cast<const char*>(fixed_program), ": ", where, ": ", kind, ": ", message})
+    append_fixed(used, part);
+  used = blank_line_ends(fixed_line, used);
+  fixed_line[used++] = '\n';
+  platform::write_text_if_possible(platform::Stream::err, std::string_view(fixed_line, used));
+  fixed_line_taken.clear();
+}
+
+Failure failure_of_thrown(const char* where) {
+  try {
+    throw;
+  } catch (const std::bad_alloc&) {
+    return Failure(where, kind::memory, "out of memory");
+  } catch (const std::exception& error) {
+    return Failure(where, exception_kind(typeid(error)), error.what());
   } catch (...) {
-    // Out of memory for the text itself: the exit status has to say it.
+    if (const std::type_info* type = abi::__cxa_current_exception_type())
+      return Failure(where, exception_kind(*type), "an exception that is no std::exception");
+    return Failure(where, "exception", "an exception of unknown type");
   }
 }
 

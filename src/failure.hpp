@@ -23,6 +23,7 @@ inline constexpr const char* bad_argument = "ValueError";
 inline constexpr const char* interrupted = "KeyboardInterrupt";
 inline constexpr const char* binding = "ImportError";
 inline constexpr const char* memory = "MemoryError";
+inline constexpr const char* crash = "crash";
 }  // namespace kind
 
 class Failure : public std::exception {
@@ -53,14 +54,29 @@ struct ExitRequest {
   int status;
 };
 
-// The single diagnostic line: "PROG: WHERE: KIND: MESSAGE", line breaks
-// within them made blanks.
+// The single diagnostic line: "PROG: WHERE: KIND: MESSAGE", every line
+// end within them (those of the converter's output protocol) made a blank.
 std::string diagnostic(const std::string& program, const Failure& failure);
 
 // Writes the diagnostic on standard error, if that stream takes it; used
 // by the entry and for a failure that cannot travel to it (one on the
-// detached worker).
+// detached worker). Without memory for the line, it is written cut short
+// from fixed storage.
 void report_failure_on_stderr(const Failure& failure) noexcept;
+
+// The same line from fixed storage, cut at a fixed length: for when
+// nothing may be allocated (a crash, exhausted memory).
+void report_without_allocating(const char* where, const char* kind, const char* message) noexcept;
+
+// Keeps the program name that report_without_allocating gives, in fixed
+// storage (cut at a fixed length).
+void keep_program_name_for_reports(std::string_view program) noexcept;
+
+// Inside a catch handler: the exception being handled as a Failure of
+// where, named by its type ("std::runtime_error") with what() as its
+// message. For an exception that a component module lets out across the
+// C interface, and for anything else that reaches the entry.
+Failure failure_of_thrown(const char* where);
 
 // The readable name of an exception's dynamic type ("std::bad_alloc").
 std::string exception_kind(const std::type_info& type);

@@ -104,6 +104,31 @@ bool LastLine::last_too_long() const {
   return partial_.text.empty() ? complete_.too_long : partial_.too_long;
 }
 
+std::size_t line_end_at(std::string_view text, std::size_t at) {
+  const auto byte = [&](std::size_t k) {
+    return at + k < text.size() ? static_cast<unsigned char>(text[at + k]) : 0u;
+  };
+  if (at >= text.size()) return 0;
+  if (single_byte_end[byte(0)]) return 1;
+  if (byte(0) == 0xC2 && byte(1) == 0x85) return 2;
+  if (byte(0) == 0xE2 && byte(1) == 0x80 && (byte(2) == 0xA8 || byte(2) == 0xA9)) return 3;
+  return 0;
+}
+
+std::size_t blank_line_ends(char* text, std::size_t length) {
+  const std::string_view in(text, length);
+  std::size_t out = 0;
+  for (std::size_t i = 0; i < length;) {
+    if (const std::size_t end = line_end_at(in, i)) {
+      text[out++] = ' ';
+      i += end;
+    } else {
+      text[out++] = text[i++];
+    }
+  }
+  return out;
+}
+
 std::string heading_of(std::string_view last_line) {
   constexpr std::string_view tag = "header:";
   if (last_line.substr(0, tag.size()) == tag) last_line.remove_prefix(tag.size());

@@ -48,4 +48,13 @@ class LastLine {
 // The heading of a last line: "header:" removed once from its front.
 std::string heading_of(std::string_view last_line);
 
+// The length of the line end that starts at text[at] (LF, CR, VT, FF,
+// FS, GS, RS, and in UTF-8 NEL, LINE SEPARATOR, PARAGRAPH SEPARATOR), or
+// 0 when none does.
+std::size_t line_end_at(std::string_view text, std::size_t at);
+
+// Makes text one line: every line end above becomes one blank, in place.
+// Returns the new length. Allocates nothing, so a crash report can use it.
+std::size_t blank_line_ends(char* text, std::size_t length);
+
 }  // namespace tolvane

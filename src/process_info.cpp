@@ -1,5 +1,6 @@
 #include "process_info.hpp"
 
+#include "failure.hpp"
 #include "os.hpp"
 #include "paths.hpp"
 #include "platform/process.hpp"
@@ -13,7 +14,10 @@ std::string& stored_invocation_path() {
 }
 }  // namespace
 
-void set_invocation_path(std::string path) { stored_invocation_path() = std::move(path); }
+void set_invocation_path(std::string path) {
+  stored_invocation_path() = std::move(path);
+  keep_program_name_for_reports(program_name());
+}
 
 const std::string& invocation_path() { return stored_invocation_path(); }
 

@@ -6,22 +6,32 @@
 
 namespace tolvane::utf {
 
-void append_code_point(std::string& out, char32_t cp) {
+std::size_t encode_code_point(char32_t cp, char* out) {
   if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
+    out[0] = static_cast<char>(cp);
+    return 1;
   }
+  if (cp < 0x800) {
+    out[0] = static_cast<char>(0xC0 | (cp >> 6));
+    out[1] = static_cast<char>(0x80 | (cp & 0x3F));
+    return 2;
+  }
+  if (cp < 0x10000) {
+    out[0] = static_cast<char>(0xE0 | (cp >> 12));
+    out[1] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out[2] = static_cast<char>(0x80 | (cp & 0x3F));
+    return 3;
+  }
+  out[0] = static_cast<char>(0xF0 | (cp >> 18));
+  out[1] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+  out[2] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+  out[3] = static_cast<char>(0x80 | (cp & 0x3F));
+  return 4;
+}
+
+void append_code_point(std::string& out, char32_t cp) {
+  char bytes[4];
+  out.append(bytes, encode_code_point(cp, bytes));
 }
 
 namespace {
@@ -47,9 +57,8 @@ std::size_t decode_one(std::string_view s, std::size_t i, char32_t& cp) {
 
 }  // namespace
 
-std::u16string to_utf16(std::string_view utf8) {
-  std::u16string out;
-  out.reserve(utf8.size());
+std::size_t to_utf16(std::string_view utf8, char16_t* out) {
+  std::size_t n = 0;
   for (std::size_t i = 0; i < utf8.size();) {
     char32_t cp = 0;
     std::size_t len = decode_one(utf8, i, cp);
@@ -60,18 +69,32 @@ std::u16string to_utf16(std::string_view utf8) {
     i += len;
     if (cp >= 0x10000) {
       cp -= 0x10000;
-      out += static_cast<char16_t>(0xD800 + (cp >> 10));
-      out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+      out[n++] = static_cast<char16_t>(0xD800 + (cp >> 10));
+      out[n++] = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
     } else {
-      out += static_cast<char16_t>(cp);
+      out[n++] = static_cast<char16_t>(cp);
     }
   }
+  return n;
+}
+
+std::u16string to_utf16(std::string_view utf8) {
+  std::u16string out(utf8.size(), u'\0');
+  out.resize(to_utf16(utf8, out.data()));
   return out;
 }
 
-std::string from_utf16(std::u16string_view utf16) {
-  std::string out;
-  out.reserve(utf16.size());
+std::size_t whole_sequences_prefix(std::string_view utf8, std::size_t limit) {
+  if (utf8.size() <= limit) return utf8.size();
+  std::size_t cut = limit;
+  // Back to the first byte of the sequence that the cut would split.
+  for (int k = 0; k < 3 && cut > 0 && (static_cast<unsigned char>(utf8[cut]) & 0xC0) == 0x80; ++k)
+    --cut;
+  return cut > 0 ? cut : limit;
+}
+
+std::size_t from_utf16(std::u16string_view utf16, char* out) {
+  std::size_t n = 0;
   for (std::size_t i = 0; i < utf16.size(); ++i) {
     char32_t cp = utf16[i];
     if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 &&
@@ -79,8 +102,14 @@ std::string from_utf16(std::u16string_view utf16) {
       cp = 0x10000 + ((cp - 0xD800) << 10) + (utf16[i + 1] - 0xDC00);
       ++i;
     }
-    append_code_point(out, cp);
+    n += encode_code_point(cp, out + n);
   }
+  return n;
+}
+
+std::string from_utf16(std::u16string_view utf16) {
+  std::string out(3 * utf16.size(), '\0');
+  out.resize(from_utf16(utf16, out.data()));
   return out;
 }
 

@@ -16,8 +16,22 @@ namespace tolvane::utf {
 std::u16string to_utf16(std::string_view utf8);
 std::string from_utf16(std::u16string_view utf16);
 
+// The same into out, which has room for utf8.size() units (no byte gives
+// more than one); returns the number of units written. Allocates nothing.
+std::size_t to_utf16(std::string_view utf8, char16_t* out);
+
+// The same into out, which has room for 3 * utf16.size() bytes; returns
+// the number of bytes written. Allocates nothing.
+std::size_t from_utf16(std::u16string_view utf16, char* out);
+
+// The longest prefix of at most limit bytes that does not end inside a
+// sequence, so that text can be converted a fixed-size piece at a time.
+std::size_t whole_sequences_prefix(std::string_view utf8, std::size_t limit);
+
 // Appends one code point as UTF-8.
 void append_code_point(std::string& out, char32_t cp);
+// Writes one code point as UTF-8 into out (room for 4); returns its length.
+std::size_t encode_code_point(char32_t cp, char* out);
 
 // Length of the leading run of ASCII bytes.
 std::size_t ascii_prefix(std::string_view bytes);

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "../utf.hpp"
 #include "console.hpp"
 #include "system_calls-win32.hpp"
 
@@ -26,7 +27,7 @@ struct WriteError {
 // refusal is returned.
 template <class Char, class Write>
 std::optional<WriteError> write_all(HANDLE h, std::basic_string_view<Char> data, std::size_t piece,
-                                    const char* api, Write write) {
+                                    const char* api, Write write) noexcept {
   while (!data.empty()) {
     DWORD written = 0;
     const DWORD n = static_cast<DWORD>(std::min(data.size(), piece));
@@ -37,25 +38,38 @@ std::optional<WriteError> write_all(HANDLE h, std::basic_string_view<Char> data,
   return std::nullopt;
 }
 
-std::optional<WriteError> write_stream(Stream stream, std::string_view text) {
-  std::string crlf;
-  crlf.reserve(text.size() + text.size() / 16);
-  for (char c : text) {
-    if (c == '\n') crlf += '\r';
-    crlf += c;
-  }
+// A piece at a time through fixed buffers, so that a crash report can
+// write too: line breaks become CR LF, and a console gets UTF-16.
+std::optional<WriteError> write_stream(Stream stream, std::string_view text) noexcept {
   const HANDLE h = GetStdHandle(stream == Stream::out ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
-  if (is_console(h)) {
-    const std::wstring w = wide(crlf);
-    return write_all(h, std::wstring_view(w), 8192, "WriteConsoleW",
-                     [](HANDLE h, const wchar_t* p, DWORD n, DWORD* written) {
-                       return WriteConsoleW(h, p, n, written, nullptr);
-                     });
+  const bool console = is_console(h);
+  constexpr std::size_t piece = 1024;
+  char bytes[2 * piece];
+  char16_t units[2 * piece];
+  while (!text.empty()) {
+    const std::size_t take = utf::whole_sequences_prefix(text, piece);
+    std::size_t n = 0;
+    for (char c : text.substr(0, take)) {
+      if (c == '\n') bytes[n++] = '\r';
+      bytes[n++] = c;
+    }
+    text.remove_prefix(take);
+    std::optional<WriteError> error;
+    if (console) {
+      const std::size_t length = utf::to_utf16(std::string_view(bytes, n), units);
+      error = write_all(h, std::wstring_view(reinterpret_cast<const wchar_t*>(units), length), piece,
+                        "WriteConsoleW", [](HANDLE h, const wchar_t* p, DWORD n, DWORD* written) {
+                          return WriteConsoleW(h, p, n, written, nullptr);
+                        });
+    } else {
+      error = write_all(h, std::string_view(bytes, n), sizeof bytes, "WriteFile",
+                        [](HANDLE h, const char* p, DWORD n, DWORD* written) {
+                          return WriteFile(h, p, n, written, nullptr);
+                        });
+    }
+    if (error) return error;
   }
-  return write_all(h, std::string_view(crlf), 1 << 20, "WriteFile",
-                   [](HANDLE h, const char* p, DWORD n, DWORD* written) {
-                     return WriteFile(h, p, n, written, nullptr);
-                   });
+  return std::nullopt;
 }
 
 }  // namespace
@@ -66,11 +80,7 @@ void write_text(Stream stream, std::string_view text) {
 }
 
 void write_text_if_possible(Stream stream, std::string_view text) noexcept {
-  try {
-    write_stream(stream, text);
-  } catch (...) {
-    // No memory for the line-break conversion: nothing can be said.
-  }
+  write_stream(stream, text);
 }
 
 std::optional<int> console_width() {

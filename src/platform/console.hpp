@@ -15,6 +15,7 @@ enum class Stream { out, err };
 // naming the stream.
 void write_text(Stream stream, std::string_view text);
 // The same for text that has nowhere else to go: a refusal is ignored.
+// Allocates nothing, so that a crash can be reported with it.
 void write_text_if_possible(Stream stream, std::string_view text) noexcept;
 
 // The width of the console that standard output is, if it is one.

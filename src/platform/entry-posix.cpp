@@ -1,5 +1,5 @@
-// Process entry for POSIX builds: the process is prepared and element 0
-// becomes the running executable's full path before the launcher runs.
+// Process entry for POSIX builds: the argument words go to the launcher's
+// entry as they are.
 
 #include <string>
 #include <vector>
@@ -8,12 +8,5 @@
 #include "process.hpp"
 
 int main(int argc, char** argv) {
-  const int status = tolvane::entry([&] {
-    tolvane::platform::prepare_process();
-    std::vector<std::string> words(argv, argv + argc);
-    if (words.empty()) words.emplace_back();
-    words[0] = tolvane::platform::executable_path();
-    return words;
-  });
-  tolvane::platform::end_process(status);
+  tolvane::platform::end_process(tolvane::entry(std::vector<std::string>(argv, argv + argc)));
 }

@@ -1,8 +1,8 @@
 // Process entry for Windows: wide arguments exactly as the runtime split
-// them, with no wildcard expansion; element 0 becomes the running
-// executable's full path.
+// them, with no wildcard expansion, converted to UTF-8 losslessly.
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "../Tolvane.hpp"
@@ -15,17 +15,11 @@ int _dowildcard = 0;
 }
 
 int wmain(int argc, wchar_t** argv) {
-  const int status = tolvane::entry([&] {
-    tolvane::platform::prepare_process();
-    std::vector<std::string> words;
-    for (int i = 0; i < argc; ++i) {
-      const std::wstring_view w(argv[i]);
-      words.push_back(tolvane::utf::from_utf16(
-          std::u16string_view(reinterpret_cast<const char16_t*>(w.data()), w.size())));
-    }
-    if (words.empty()) words.emplace_back();
-    words[0] = tolvane::platform::executable_path();
-    return words;
-  });
-  tolvane::platform::end_process(status);
+  std::vector<std::string> words;
+  for (int i = 0; i < argc; ++i) {
+    const std::wstring_view w(argv[i]);
+    words.push_back(tolvane::utf::from_utf16(
+        std::u16string_view(reinterpret_cast<const char16_t*>(w.data()), w.size())));
+  }
+  tolvane::platform::end_process(tolvane::entry(std::move(words)));
 }

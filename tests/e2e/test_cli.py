@@ -3,13 +3,14 @@ bytes on the real output streams, the program name, and the paths that the
 launcher derives from the deck word, seen through the first pipeline step."""
 
 import os
+import resource
 import shutil
 import subprocess
 import tempfile
 import unittest
 
 import harness
-from harness import NEWLINE, WINDOWS
+from harness import NEWLINE, SANITIZED, WINDOWS
 
 USAGE_ARGS = " [-h] [-nogui [/path/to/.s2f]] input"
 REQUIRED = "the following arguments are required: input"
@@ -233,6 +234,33 @@ class ProgramNameTest(LauncherCase):
         self.assertEqual((typed.returncode, typed.stdout), (2, b""))
         self.assertEqual(typed.stderr, error_bytes("Launcher.exe", REQUIRED))
 
+    @unittest.skipIf(WINDOWS or SANITIZED, "POSIX limits, which a sanitizer's runtime needs more of")
+    def test_failures_at_the_start_and_without_memory_name_the_program(self):
+        # Start-up fails when there is no descriptor for its wake-up pipe;
+        # memory so short that even an exception cannot be made ends in a
+        # fixed diagnostic, not in std::terminate. Some limits stop the
+        # dynamic loader before the launcher runs at all (status 127).
+        def limited(resource_kind, limit):
+            def apply():
+                resource.setrlimit(resource_kind, (limit, limit))
+            return subprocess.run([self.layout.launcher, "beam.inp"], preexec_fn=apply,
+                                  env=environment(), cwd=self.work, stdin=subprocess.DEVNULL,
+                                  capture_output=True, timeout=60)
+        start_up = limited(resource.RLIMIT_NOFILE, 4)
+        self.assertEqual(start_up.returncode, 1)
+        self.assertTrue(start_up.stderr.startswith(b"Launcher.exe: start-up: OSError: pipe2 failed"),
+                        start_up.stderr)
+        out_of_memory = 0
+        for kib in range(5000, 9000, 50):
+            with self.subTest(address_space_kib=kib):
+                done = limited(resource.RLIMIT_AS, kib << 10)
+                self.assertIn(done.returncode, (1, 127), done.stderr)
+                if done.returncode == 1:
+                    self.assertEqual(done.stderr.count(b"\n"), 1, done.stderr)
+                    self.assertTrue(done.stderr.startswith(b"Launcher.exe: "), done.stderr)
+                    out_of_memory += b": MemoryError: out of memory\n" in done.stderr
+        self.assertGreater(out_of_memory, 0, "no limit left the launcher without memory")
+
     @unittest.skipUnless(WINDOWS, "spellings of a Windows program path")
     def test_typed_spelling_does_not_name_the_program(self):
         for typed in ("Launcher", "./Launcher.exe", harness.target_path(self.layout.launcher)):
@@ -338,6 +366,8 @@ class DerivedPathTest(unittest.TestCase):
                 (["sub/../../up.inp"], harness.target_path(os.path.join(self.layout.tmp, "jobs",
                                                                         "up.inp"))),
                 ([""], self.in_work() + ".inp"),
+                # Windows' full-path operation gives nothing for blanks.
+                ([" "], self.in_work(" .inp")),
                 (["--", "-deck"], self.in_work("-deck.inp")),
                 (["-x y"], self.in_work("-x y.inp")),
                 # A backslash separates only on Windows.

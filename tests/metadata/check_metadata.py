@@ -73,7 +73,7 @@ ALLOWED_DLLS = {"kernel32.dll", "msvcrt.dll"}
 # instead, and a new import lands here only after that check.
 VISTA_KERNEL32 = set("""
     AddVectoredExceptionHandler CancelIoEx CloseHandle CreateEventA CreateEventW CreateFileW
-    CreateNamedPipeW CreateProcessW CreateSemaphoreA DeleteCriticalSection
+    CreateNamedPipeW CreateProcessW CreateSemaphoreA CreateThread DeleteCriticalSection
     DeleteProcThreadAttributeList DuplicateHandle EnterCriticalSection ExitProcess
     FileTimeToSystemTime FormatMessageA FormatMessageW GetACP GetCPInfoExW GetConsoleMode
     GetConsoleScreenBufferInfo GetCurrentDirectoryW GetCurrentProcess GetCurrentProcessId

@@ -11,6 +11,7 @@
 
 #include "Tolvane.hpp"
 #include "failure.hpp"
+#include "process_info.hpp"
 #include "windows_errors.hpp"
 
 namespace tolvane {
@@ -18,7 +19,7 @@ namespace {
 
 struct EntryCase {
   const char* name;
-  std::function<void()> start_up_throws;
+  std::function<void()> run_throws;
   int status;
   std::string diagnostic;
 };
@@ -30,21 +31,25 @@ const EntryCase entry_cases[] = {
     {"failure_text_with_line_breaks",
      [] { throw Failure("EDITOR.editor", "ValueError", "first line\r\nsecond\nthird"); }, 1,
      "Tolvane: EDITOR.editor: ValueError: first line  second third\n"},
+    {"failure_text_with_every_line_end",
+     [] {
+       throw Failure("EDITOR.editor", "ValueError",
+                     "a\vb\fc\x1c" "d\x1d" "e\x1e" "f\u0085g\u2028h\u2029i\x1fj\u2027k");
+     },
+     1, "Tolvane: EDITOR.editor: ValueError: a b c d e f g h i\x1fj\u2027k\n"},
     {"out_of_memory", [] { throw std::bad_alloc(); }, 1, "Tolvane: main: MemoryError: out of memory\n"},
     {"standard_exception", [] { throw std::length_error("too long"); }, 1,
      "Tolvane: main: std::length_error: too long\n"},
     {"anything_else", [] { throw 42; }, 1,
-     "Tolvane: main: exception: an exception of unknown type\n"},
+     "Tolvane: main: int: an exception that is no std::exception\n"},
 };
 
 class Entry : public ::testing::TestWithParam<EntryCase> {};
 
 TEST_P(Entry, EndsWithOneDiagnosticAndAStatus) {
+  set_invocation_path("Tolvane");
   ::testing::internal::CaptureStderr();
-  const int status = entry([]() -> std::vector<std::string> {
-    GetParam().start_up_throws();
-    return {};
-  });
+  const int status = exit_status_of(GetParam().run_throws);
   std::string err = ::testing::internal::GetCapturedStderr();
   for (std::size_t at; (at = err.find("\r\n")) != std::string::npos;) err.erase(at, 1);
   EXPECT_EQ(status, GetParam().status);

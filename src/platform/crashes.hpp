@@ -1,0 +1,16 @@
+// Crashes of the process on any thread: a fault (an access violation, an
+// illegal instruction, a division by zero; natively SIGSEGV, SIGBUS,
+// SIGFPE, SIGILL) and abort().
+#pragma once
+
+namespace tolvane::platform {
+
+// Called on the thread that crashed with a short description ("access
+// violation (0xC0000005)", "segmentation fault (SIGSEGV)", "abort
+// (SIGABRT)"). It must neither allocate nor return: it ends the process.
+using CrashHandler = void (*)(const char* description) noexcept;
+
+// Routes every crash to handler from now on.
+void on_crash(CrashHandler handler);
+
+}  // namespace tolvane::platform
