@@ -1,5 +1,8 @@
 #include "components.hpp"
 
+#include <atomic>
+#include <iterator>
+#include <new>
 #include <utility>
 
 #include "os.hpp"
@@ -24,11 +27,29 @@ std::string module_file(const std::string& module) {
                                        module.substr(dot + 1) + platform::module_suffix));
 }
 
+// What binding one entry needs to know; where is a literal, as a crash
+// in a module's initialisers names it.
+struct EntryName {
+  const char* module;
+  const char* entry;
+  std::uint32_t kind;
+  const char* where;
+};
+constexpr EntryName converter_entry{"inp_converter.main", "CONVERTER", TOLVANE_ENTRY_CONVERTER,
+                                    "import CONVERTER from inp_converter.main"};
+constexpr EntryName editor_entry{"editor.gui", "EDITOR", TOLVANE_ENTRY_EDITOR,
+                                 "import EDITOR from editor.gui"};
+constexpr EntryName monitor_entry{"monitor.gui", "MONITOR", TOLVANE_ENTRY_MONITOR,
+                                  "import MONITOR from monitor.gui"};
+
 // A missing symbol is null. Loading a module that is loaded already only
-// counts it once more; none is ever unloaded.
-void* find(const std::string& where, const std::string& module, const std::string& symbol) {
-  if (finder()) return finder()(module, symbol);
-  return platform::find_symbol(platform::load_module(where, module_file(module)), symbol.c_str());
+// counts it once more; none is ever unloaded. Loading runs the module's
+// initialisers.
+void* find(const EntryName& name, const std::string& symbol) {
+  if (finder()) return finder()(name.module, symbol);
+  const CallInProgress in_progress(name.where);
+  return platform::find_symbol(platform::load_module(name.where, module_file(name.module)),
+                               symbol.c_str());
 }
 
 std::string version_of(const tolvane_declaration& declaration) {
@@ -37,15 +58,15 @@ std::string version_of(const tolvane_declaration& declaration) {
 
 // The entry, once its declaration says that it is what the name promises.
 template <class Entry>
-Entry bind(const std::string& module, const std::string& entry, std::uint32_t kind) {
-  const std::string where = "import " + entry + " from " + module;
+Entry bind(const EntryName& name) {
+  const std::string where = name.where, entry = name.entry, module = name.module;
   const std::string file = finder() ? module : module_file(module);
-  void* address = find(where, module, entry);
+  void* address = find(name, entry);
   if (address == nullptr)
     throw Failure(where, kind::binding,
                   "cannot import name '" + entry + "' from '" + module + "' (" + file + ")");
   const auto* declaration =
-      static_cast<const tolvane_declaration*>(find(where, module, "tolvane_declaration_" + entry));
+      static_cast<const tolvane_declaration*>(find(name, "tolvane_declaration_" + entry));
   const auto refuse = [&](const std::string& found, const std::string& why) {
     return Failure(where, kind::binding,
                    file + ": " + why + " (found " + found + ", expected " +
@@ -57,7 +78,7 @@ Entry bind(const std::string& module, const std::string& entry, std::uint32_t ki
   if (declaration->major != TOLVANE_INTERFACE_MAJOR)
     throw refuse("interface " + version_of(*declaration),
                  entry + " was built for another major version of the component interface");
-  if (declaration->entry_kind != kind ||
+  if (declaration->entry_kind != name.kind ||
       reinterpret_cast<void*>(declaration->entry) != address)
     throw refuse("interface " + version_of(*declaration),
                  entry + " is not the entry that its declaration describes");
@@ -73,12 +94,20 @@ Entry bind(const std::string& module, const std::string& entry, std::uint32_t ki
 
 void set_symbol_finder(SymbolFinder f) { finder() = std::move(f); }
 
+void abandon(const void* object) noexcept {
+  // A run abandons at most its three objects; a test process makes many
+  // runs, and what does not fit is simply let go.
+  static std::atomic<const void*> abandoned[256];
+  static std::atomic<std::size_t> count{0};
+  const std::size_t slot = count.fetch_add(1);
+  if (slot < std::size(abandoned)) abandoned[slot].store(object);
+}
+
 ComponentEntries bind_components() {
   ComponentEntries entries;
-  entries.converter =
-      bind<tolvane_converter_entry>("inp_converter.main", "CONVERTER", TOLVANE_ENTRY_CONVERTER);
-  entries.editor = bind<tolvane_editor_entry>("editor.gui", "EDITOR", TOLVANE_ENTRY_EDITOR);
-  entries.monitor = bind<tolvane_monitor_entry>("monitor.gui", "MONITOR", TOLVANE_ENTRY_MONITOR);
+  entries.converter = bind<tolvane_converter_entry>(converter_entry);
+  entries.editor = bind<tolvane_editor_entry>(editor_entry);
+  entries.monitor = bind<tolvane_monitor_entry>(monitor_entry);
   return entries;
 }
 
@@ -87,17 +116,20 @@ FailureReport::FailureReport() : tolvane_error{&FailureReport::report} {}
 void FailureReport::report(tolvane_error* self, const char* kind, const char* message) noexcept {
   auto* sink = static_cast<FailureReport*>(self);
   if (sink->reported_) return;
+  // Reported first: without memory to copy the texts, it still failed.
+  sink->reported_ = true;
   try {
     sink->kind_ = kind && *kind ? kind : "Exception";
     sink->message_ = message ? message : "";
-    sink->reported_ = true;
-  } catch (...) {
-    // No memory to copy the texts: failure() still says that it failed.
+  } catch (const std::bad_alloc&) {
+    sink->kind_.clear();
+    sink->message_.clear();
   }
 }
 
 Failure FailureReport::failure(const char* where) const {
-  if (!reported_) return Failure(where, "Exception", "the component failed without saying why");
+  if (!reported_ || kind_.empty())
+    return Failure(where, "Exception", "the component failed without saying why");
   return Failure(where, kind_, message_);
 }
 

@@ -5,12 +5,16 @@
 // operation, and then travels like any other.
 #pragma once
 
+#include <cxxabi.h>
+
 #include <functional>
-#include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include <tolvane/component.h>
 
+#include "crash_report.hpp"
 #include "failure.hpp"
 
 namespace tolvane {
@@ -38,6 +42,8 @@ ComponentEntries bind_components();
 class FailureReport : public tolvane_error {
  public:
   FailureReport();
+  // Whether the component reported a failure, whatever its call returned.
+  bool reported() const { return reported_; }
   // The reported failure as a Failure of where; a component that failed
   // without saying why gets a message that says so.
   Failure failure(const char* where) const;
@@ -49,15 +55,37 @@ class FailureReport : public tolvane_error {
   std::string message_;
 };
 
+// Runs call(report) as the component call where (a crash names it). A C++
+// exception that a module lets out across the C interface (one written
+// without component.hpp) becomes where's failure in thrown.
+template <class Call>
+auto call_across(const char* where, FailureReport& report, std::optional<Failure>& thrown,
+                 Call&& call) -> decltype(call(&report)) {
+  const CallInProgress in_progress(where);
+  try {
+    return std::forward<Call>(call)(&report);
+  } catch (abi::__forced_unwind&) {
+    throw;  // a thread that is being cancelled must go on unwinding
+  } catch (...) {
+    thrown = failure_of_thrown(where);
+  }
+  return {};
+}
+
 // Calls operation(report) -> tolvane_status; after_call() runs as soon as
 // the call returns (the pipeline acts on an interrupt there, which may be
-// why the component failed); then a failed call throws its Failure.
+// why the component failed); then a failed call throws its Failure. A call
+// fails when it returns TOLVANE_FAILED, when it reports a failure whatever
+// it returns, and when an exception leaves it.
 template <class Operation, class AfterCall>
 void call_component(const char* where, Operation&& operation, AfterCall&& after_call) {
   FailureReport report;
-  const tolvane_status status = std::forward<Operation>(operation)(&report);
+  std::optional<Failure> thrown;
+  const tolvane_status status =
+      call_across(where, report, thrown, std::forward<Operation>(operation));
   std::forward<AfterCall>(after_call)();
-  if (status != TOLVANE_OK) throw report.failure(where);
+  if (thrown) throw *std::move(thrown);
+  if (status != TOLVANE_OK || report.reported()) throw report.failure(where);
 }
 
 template <class Operation>
@@ -65,14 +93,49 @@ void call_component(const char* where, Operation&& operation) {
   call_component(where, std::forward<Operation>(operation), [] {});
 }
 
-// A component object, given back to its module when the launcher is done
-// with it.
+// Keeps an object that is not given back to its module reachable, as the
+// process ends with it on purpose.
+void abandon(const void* object) noexcept;
+
+// A component object, given back to its module through its ops->release
+// when the launcher is done with it, by release(): a failure of the
+// module's release is the run's failure. An object still held when a
+// failure passes is not given back: the process ends with that failure,
+// and the broken component's release could crash and hide it.
 template <class T>
-struct Release {
-  void operator()(T* object) const noexcept { object->ops->release(object); }
+class Component {
+ public:
+  // where_release names the module's release ("CONVERTER.release").
+  Component(const char* where_release, T* object) noexcept
+      : where_(where_release), object_(object) {}
+  Component(Component&& other) noexcept
+      : where_(other.where_), object_(std::exchange(other.object_, nullptr)) {}
+  Component& operator=(Component&&) = delete;
+  ~Component() {
+    if (object_ != nullptr) abandon(object_);
+  }
+
+  T* get() const noexcept { return object_; }
+  T* operator->() const noexcept { return object_; }
+  T& operator*() const noexcept { return *object_; }
+
+  // after_call as in call_component.
+  template <class AfterCall>
+  void release(AfterCall&& after_call) {
+    T* object = std::exchange(object_, nullptr);
+    call_component(
+        where_,
+        [object](tolvane_error*) {
+          object->ops->release(object);
+          return TOLVANE_OK;
+        },
+        std::forward<AfterCall>(after_call));
+  }
+
+ private:
+  const char* where_;
+  T* object_;
 };
-template <class T>
-using ComponentPtr = std::unique_ptr<T, Release<T>>;
 
 // Whether the object can be given back, and whether it has the rest of
 // its operations; an object without them is refused.
@@ -84,16 +147,20 @@ void check_operations(const char* where, const tolvane_converter& converter);
 void check_operations(const char* where, const tolvane_editor& editor);
 void check_operations(const char* where, const tolvane_monitor& monitor);
 
-// Calls entry(report) -> T*, then after_call() (as call_component); a null
-// object throws the reported Failure.
+// Calls entry(report) -> T*, then after_call() (as call_component). A null
+// object, a reported failure or an exception throws the Failure; an object
+// made all the same is given back first.
 template <class T, class Entry, class AfterCall>
-ComponentPtr<T> create_component(const char* where, Entry&& entry, AfterCall&& after_call) {
+Component<T> create_component(const char* where, const char* where_release, Entry&& entry,
+                              AfterCall&& after_call) {
   FailureReport report;
-  T* made = std::forward<Entry>(entry)(&report);
+  std::optional<Failure> thrown;
+  T* made = call_across(where, report, thrown, std::forward<Entry>(entry));
   // Owned at once where it can be given back, whatever fails next.
-  ComponentPtr<T> object(made != nullptr && releasable(*made) ? made : nullptr);
+  Component<T> object(where_release, made != nullptr && releasable(*made) ? made : nullptr);
   std::forward<AfterCall>(after_call)();
-  if (made == nullptr) throw report.failure(where);
+  if (thrown) throw *std::move(thrown);
+  if (made == nullptr || report.reported()) throw report.failure(where);
   check_operations(where, *made);
   return object;
 }

@@ -5,10 +5,12 @@
 #include <csignal>
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <thread>
 
 #include "child_run.hpp"
 #include "components.hpp"
+#include "crash_report.hpp"
 #include "failure.hpp"
 #include "heading.hpp"
 #include "platform/interrupts.hpp"
@@ -38,20 +40,38 @@ void operate(const char* where, Operation&& operation) {
 }
 
 template <class T, class Entry>
-ComponentPtr<T> construct(const char* where, Entry&& entry) {
-  return create_component<T>(where, std::forward<Entry>(entry),
+Component<T> construct(const char* where, const char* where_release, Entry&& entry) {
+  return create_component<T>(where, where_release, std::forward<Entry>(entry),
                              [where] { check_interrupt(where); });
+}
+
+template <class T>
+void release(Component<T>& component, const char* where) {
+  component.release([where] { check_interrupt(where); });
 }
 
 // The monitor and the text it was handed, alive as long as the pipeline or
 // the worker still uses them.
 struct MonitorRun {
   std::string res2frd_path;  // outlives the monitor, which may keep the pointer
-  ComponentPtr<tolvane_monitor> monitor;
+  Component<tolvane_monitor> monitor;
 };
 
 bool monitor_done(tolvane_monitor& monitor) {
   return std::atomic_ref<std::int32_t>(monitor.done).load() != 0;
+}
+
+// Nobody waits for the worker: a failure there is reported on standard
+// error and ends only the worker.
+template <class Body>
+void on_worker(const char* where, Body&& body) noexcept {
+  try {
+    std::forward<Body>(body)();
+  } catch (const Failure& failure) {
+    report_failure_on_stderr(failure);
+  } catch (const std::bad_alloc&) {
+    report_without_allocating(where, kind::memory, "out of memory");
+  }
 }
 
 // The monitor's unattended run: the worker does the work while the main
@@ -62,16 +82,14 @@ void run_unattended(const std::shared_ptr<MonitorRun>& run) {
           [&](tolvane_error* error) { return monitor.ops->nogui_mode(&monitor, error); });
   std::atomic_ref<std::int32_t>(monitor.done).store(0);
   std::thread([run] {
-    try {
+    mark_worker_thread();
+    on_worker("MONITOR.run_process", [&] {
       call_component("MONITOR.run_process", [&](tolvane_error* error) {
         return run->monitor->ops->run_process(run->monitor.get(), error);
       });
-    } catch (const Failure& failure) {
-      // Nobody waits for this thread: its failure ends only the worker.
-      report_failure_on_stderr(failure);
-    } catch (...) {
-      // No memory even for the failure: the worker just ends.
-    }
+    });
+    // The last one to hold the monitor gives it back.
+    if (run.use_count() == 1) on_worker("MONITOR.release", [&] { run->monitor.release([] {}); });
   }).detach();
   // An interrupt from before the monitor's handler took over ends the run.
   check_interrupt("python_exe");
@@ -84,9 +102,10 @@ void run_unattended(const std::shared_ptr<MonitorRun>& run) {
       });
       continue;
     }
-    if (monitor_done(monitor)) return;
+    if (monitor_done(monitor)) break;
     next_test += 1s;
   }
+  if (run.use_count() == 1) run->monitor.release([] {});
 }
 
 }  // namespace
@@ -101,20 +120,23 @@ void Tolvane::python_exe() {
 
   std::optional<std::string> header;
   {
-    auto convert = construct<tolvane_converter>("CONVERTER", [&](tolvane_error* error) {
-      return entries.converter(inp_path.c_str(), dir_path.c_str(), error);
-    });
+    auto convert = construct<tolvane_converter>(
+        "CONVERTER", "CONVERTER.release", [&](tolvane_error* error) {
+          return entries.converter(inp_path.c_str(), dir_path.c_str(), error);
+        });
     operate("CONVERTER.main",
             [&](tolvane_error* error) { return convert->ops->main(convert.get(), error); });
     if (convert->dflag != 0) throw ExitRequest{1};
     if (convert->heading != nullptr) header = std::string(convert->heading);
+    release(convert, "CONVERTER.release");
   }
   os::chdir(init_dir);
 
   {
-    auto editor = construct<tolvane_editor>("EDITOR", [&](tolvane_error* error) {
-      return entries.editor(inp_path.c_str(), setting->c_str(), error);
-    });
+    auto editor =
+        construct<tolvane_editor>("EDITOR", "EDITOR.release", [&](tolvane_error* error) {
+          return entries.editor(inp_path.c_str(), setting->c_str(), error);
+        });
     operate("EDITOR.editor", [&](tolvane_error* error) {
       return editor->ops->editor(editor.get(), header ? header->c_str() : nullptr, exepath.c_str(),
                                  error);
@@ -124,20 +146,22 @@ void Tolvane::python_exe() {
       throw Failure("EDITOR.root", kind::binding, "the editor has no root window");
     operate("EDITOR.root.destroy",
             [&](tolvane_error* error) { return root->ops->destroy(root, error); });
+    release(editor, "EDITOR.release");
   }
 
   const std::string model_path = model_path_of(inp_path);
   os::chdir(model_path);
-  auto run = std::make_shared<MonitorRun>();
-  run->monitor = construct<tolvane_monitor>("MONITOR", [&](tolvane_error* error) {
-    return entries.monitor(model_path.c_str(), setting->c_str(), nullptr, error);
-  });
+  auto run = std::make_shared<MonitorRun>(MonitorRun{
+      os::path::join(os::path::join(*root_dir, "exes"), "res2frd.exe"),
+      construct<tolvane_monitor>("MONITOR", "MONITOR.release", [&](tolvane_error* error) {
+        return entries.monitor(model_path.c_str(), setting->c_str(), nullptr, error);
+      })});
   tolvane_monitor& monitor = *run->monitor;
-  run->res2frd_path = os::path::join(os::path::join(*root_dir, "exes"), "res2frd.exe");
   monitor.res2frd_path = run->res2frd_path.c_str();
   if (monitor.nogui == 0) {
     operate("MONITOR.monitor_main",
             [&](tolvane_error* error) { return monitor.ops->monitor_main(&monitor, error); });
+    release(run->monitor, "MONITOR.release");
     return;
   }
   run_unattended(run);

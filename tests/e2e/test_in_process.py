@@ -5,6 +5,7 @@ drives them step by step, and runs the monitor's unattended mode."""
 import os
 import shutil
 import signal
+import subprocess
 import tempfile
 import time
 import unittest
@@ -21,6 +22,12 @@ def scripted_library():
 
 def empty_library():
     return harness.built(os.path.join("test-modules", "empty" + MODULE_SUFFIX))
+
+
+def misbehaving_library():
+    """Components written against the C interface alone, steered by
+    TOLVANE_MISBEHAVE (tests/modules/misbehaving.cpp)."""
+    return harness.built(os.path.join("test-modules", "misbehaving" + MODULE_SUFFIX))
 
 
 def needs_library():
@@ -108,6 +115,21 @@ class Steps(InProcess):
         self.assertTrue(details["EDITOR.editor"].endswith(
             self.cwd(os.path.realpath(self.layout.root)) + sep + "FrontISTR-DEV250506"), details)
 
+    def test_a_launcher_in_a_folder_longer_than_max_path(self):
+        # Wine answers the final-path query for such a folder with "more
+        # data" at any buffer size; its absolute path stands in.
+        layout = harness.Layout(launcher_name="Tolvane", folder_name="app " + "x" * 240)
+        self.addCleanup(layout.remove)
+        for module in MODULES:
+            layout.put_module(module, scripted_library())
+        self.assertGreater(len(harness.target_path(layout.root)), 260)
+        result = harness.run(layout.launcher, [harness.target_path(self.deck)], env=self.env(),
+                             cwd=self.work)
+        self.assertEqual((result.status, result.stderr), (0, b""))
+        details = {op: detail for op, _, detail in self.events(result)}
+        self.assertTrue(details["EDITOR.editor"].endswith(
+            "x" * 240 + ("\\" if WINDOWS else "/") + "FrontISTR-DEV250506"), details)
+
     def test_null_heading_reaches_the_editor(self):
         result = self.run_launcher()
         self.assertEqual(result.status, 0, result.stderr)
@@ -192,6 +214,56 @@ class Failures(InProcess):
                 self.assert_failure(result, operation, "std::runtime_error")
                 self.assertIn(operation + " went wrong", result.err_text())
 
+    # What a crash is called by the system the launcher runs on.
+    SEGV = "access violation (0xC0000005)" if WINDOWS else "segmentation fault (SIGSEGV)"
+    ILL = "illegal instruction (0xC000001D)" if WINDOWS else "illegal instruction (SIGILL)"
+    FPE = "integer division by zero (0xC0000094)" if WINDOWS else "arithmetic exception (SIGFPE)"
+
+    BROKEN_CONTRACTS = [
+        # TOLVANE_MISBEHAVE, unattended, status, where, kind, message
+        ("CONVERTER.main=throw", False, 1, "CONVERTER.main", "std::runtime_error",
+         "CONVERTER.main threw"),
+        ("EDITOR=throw-int", False, 1, "EDITOR", "int", "an exception that is no std::exception"),
+        ("CONVERTER.release=throw", False, 1, "CONVERTER.release", "std::runtime_error",
+         "CONVERTER.release threw"),
+        ("MONITOR.release=throw", False, 1, "MONITOR.release", "std::runtime_error",
+         "MONITOR.release threw"),
+        ("EDITOR.editor=report", False, 1, "EDITOR.editor", "ValueError", "reported, yet"),
+        ("CONVERTER=report", False, 1, "CONVERTER", "ValueError", "reported, yet"),
+        ("MONITOR.nogui_mode=lines", True, 1, "MONITOR.nogui_mode", "ValueError",
+         "a b c d e f g h i j k"),
+        ("EDITOR.editor=segv", False, 1, "EDITOR.editor", "crash", SEGV),
+        ("EDITOR.root.destroy=ill", False, 1, "EDITOR.root.destroy", "crash", ILL),
+        ("MONITOR.monitor_main=fpe", False, 1, "MONITOR.monitor_main", "crash", FPE),
+        ("CONVERTER.main=abort", False, 1, "CONVERTER.main", "crash", "abort (SIGABRT)"),
+        ("EDITOR.release=segv", False, 1, "EDITOR.release", "crash", SEGV),
+        ("MONITOR.run_process=segv", True, 1, "MONITOR.run_process", "crash", SEGV),
+        # A failure that leaves the worker ends only the worker.
+        ("MONITOR.run_process=throw", True, 0, "MONITOR.run_process", "std::runtime_error",
+         "MONITOR.run_process threw"),
+        # Ending the process is a component's own decision.
+        ("CONVERTER.main=exit", False, 7, None, None, None),
+    ]
+
+    def test_a_module_that_breaks_the_contract_is_one_diagnostic_and_status(self):
+        for module in MODULES:
+            self.layout.put_module(module, misbehaving_library())
+        for misbehave, unattended, status, where, kind, message in self.BROKEN_CONTRACTS:
+            with self.subTest(misbehave):
+                env = self.env()
+                env["TOLVANE_MISBEHAVE"] = misbehave
+                env["TOLVANE_MISBEHAVE_NOGUI"] = "1" if unattended else ""
+                result = harness.run(self.layout.launcher, [harness.target_path(self.deck)],
+                                     env=env, cwd=self.work, timeout=60)
+                self.assertEqual(result.status, status, result.stderr)
+                expected = "" if where is None else "Tolvane: %s: %s: %s\n" % (where, kind, message)
+                self.assertEqual(result.err_text(), expected)
+                calls = result.out_text().splitlines()
+                call = misbehave.split("=")[0]
+                self.assertIn(call, calls)
+                if status != 0:
+                    self.assertEqual(calls[-1], call, "a call after the broken one")
+
     def test_a_missing_model_directory_fails_after_the_editor(self):
         result = self.run_launcher(no_model="1")
         self.assertEqual(result.status, 1)
@@ -248,7 +320,7 @@ class Unattended(InProcess):
 
     def start_launcher(self, **settings):
         process = harness.start(self.layout.launcher, [harness.target_path(self.deck)],
-                                env=self.env(**settings), cwd=self.work)
+                                env=self.env(**settings), cwd=self.work, stdin=subprocess.PIPE)
         self.addCleanup(lambda: process.poll() is None and process.kill())
         return process
 
@@ -285,6 +357,32 @@ class Unattended(InProcess):
         self.assertEqual(process.returncode, 0, err)
         self.assertIn(b"Tolvane: MONITOR.run_process: std::runtime_error: MONITOR.run_process went wrong",
                       err)
+
+    def test_the_process_ends_whatever_a_component_thread_holds(self):
+        # A thread of the monitor's that is inside the C streams holds their
+        # locks: reading a standard input that stays open, or writing to an
+        # output that nobody reads. The launcher does not wait for it.
+        for settings in ({"nogui": "1", "then": "read"}, {"nogui": "1", "then": "write"},
+                         {"reader": "1"}):
+            with self.subTest(**settings):
+                process = harness.start(self.layout.launcher, [harness.target_path(self.deck)],
+                                        env=self.env(**settings), cwd=self.work,
+                                        stdin=subprocess.PIPE)
+                self.addCleanup(lambda p=process: p.poll() is None and p.kill())
+                self.assertEqual(process.wait(timeout=20), 0)
+                self.assertEqual(process.stderr.read(), b"")
+                process.stdin.close()
+
+    def test_a_failing_handler_ends_the_run_while_the_worker_reads(self):
+        process = self.start_launcher(nogui="1", work="-1", then="read",
+                                      throw="MONITOR.signal_handler")
+        self.wait_for_line(process, "MONITOR.run_process")
+        time.sleep(0.3)
+        os.killpg(process.pid, signal.SIGINT)
+        self.assertEqual(process.wait(timeout=20), 1)
+        self.assertEqual(process.stderr.read().decode().replace("\r\n", "\n"),
+                         "Tolvane: MONITOR.signal_handler: std::runtime_error: "
+                         "MONITOR.signal_handler went wrong\n")
 
     def test_the_process_ends_promptly_while_the_worker_still_runs(self):
         process = self.start_launcher(nogui="1", work="60")
