@@ -1,6 +1,7 @@
 #include "child_run.hpp"
 
 #include <chrono>
+#include <utility>
 
 #include "failure.hpp"
 #include "heading.hpp"
@@ -45,26 +46,40 @@ void check_arguments(const std::string& where, const std::vector<std::string>& a
                         " holds a NUL character and cannot be passed whole");
 }
 
+// Starts the child, or ends the run: with the interruption when one is
+// recorded by the time its start fails (it can be why: Wine answers error
+// 1359 then, and its handler may come a moment later), else with the
+// start's failure.
+void start(platform::Child& child, const std::string& where, const std::string& program,
+           const std::vector<std::string>& argv, bool capture_output) {
+  check_interrupt(where);
+  check_arguments(where, argv);
+  if (auto failed = child.start(program, argv, capture_output)) {
+    if (failed->kind() != kind::not_found)
+      platform::wait_for_interrupt(platform::Clock::now() + grace);
+    check_interrupt(where);
+    throw *std::move(failed);
+  }
+}
+
 }  // namespace
 
 std::uint32_t run_component(const std::string& where, const std::string& program,
                             const std::vector<std::string>& argv) {
-  check_interrupt(where);
-  check_arguments(where, argv);
-  platform::Child child(where, program, argv, false);
+  platform::Child child(where);
+  start(child, where, program, argv, false);
   return wait_for_exit(child, where);
 }
 
 ConverterResult run_converter(const std::string& where, const std::string& program,
                               const std::vector<std::string>& argv) {
-  check_interrupt(where);
-  check_arguments(where, argv);
+  platform::Child child(where);
+  start(child, where, program, argv, true);
   auto decoder = platform::make_output_decoder();
   LastLine last;
   ConverterResult result;
   std::string chunk, text;
   bool valid = true;
-  platform::Child child(where, program, argv, true);
   for (;;) {
     const auto event = child.read(chunk);
     if (event == platform::Child::Event::interrupted) end_after_interrupt(child, where);

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <utility>
 
 #include "child.hpp"
 #include "system_calls-posix.hpp"
@@ -39,43 +40,86 @@ struct Child::State {
   }
 };
 
-Child::Child(const std::string& where, const std::string& program,
-             const std::vector<std::string>& argv, bool capture_output)
-    : state_(std::make_unique<State>()) {
-  state_->where = where;
-  int out_pipe[2] = {-1, -1};
-  if (capture_output && ::pipe2(out_pipe, O_CLOEXEC) != 0) throw posix::failure(where, "pipe2", errno);
+namespace {
 
+// The spawn's file actions and attributes, destroyed however the start
+// ends. Each call that sets them up can fail (they allocate), and a child
+// started without them would write into the launcher's own output.
+struct SpawnSetup {
   posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  if (capture_output) posix_spawn_file_actions_adddup2(&actions, out_pipe[1], 1);
   posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  sigset_t defaults, mask;
-  sigemptyset(&defaults);
-  sigaddset(&defaults, SIGPIPE);
-  sigaddset(&defaults, SIGCHLD);
-  sigemptyset(&mask);
-  posix_spawnattr_setsigdefault(&attributes, &defaults);
-  posix_spawnattr_setsigmask(&attributes, &mask);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+  bool have_actions = false, have_attributes = false;
 
+  SpawnSetup() = default;
+  SpawnSetup(const SpawnSetup&) = delete;
+  SpawnSetup& operator=(const SpawnSetup&) = delete;
+  ~SpawnSetup() {
+    if (have_actions) posix_spawn_file_actions_destroy(&actions);
+    if (have_attributes) posix_spawnattr_destroy(&attributes);
+  }
+
+  // The name of the call that failed and its error, or nullopt.
+  std::optional<std::pair<const char*, int>> prepare(int capture_fd) {
+    if (const int e = posix_spawn_file_actions_init(&actions)) return {{"posix_spawn_file_actions_init", e}};
+    have_actions = true;
+    if (capture_fd >= 0)
+      if (const int e = posix_spawn_file_actions_adddup2(&actions, capture_fd, 1))
+        return {{"posix_spawn_file_actions_adddup2", e}};
+    if (const int e = posix_spawnattr_init(&attributes)) return {{"posix_spawnattr_init", e}};
+    have_attributes = true;
+    sigset_t defaults, mask;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    sigaddset(&defaults, SIGCHLD);
+    sigemptyset(&mask);
+    if (const int e = posix_spawnattr_setsigdefault(&attributes, &defaults))
+      return {{"posix_spawnattr_setsigdefault", e}};
+    if (const int e = posix_spawnattr_setsigmask(&attributes, &mask))
+      return {{"posix_spawnattr_setsigmask", e}};
+    if (const int e = posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK))
+      return {{"posix_spawnattr_setflags", e}};
+    return std::nullopt;
+  }
+};
+
+}  // namespace
+
+Child::Child(const std::string& where) : state_(std::make_unique<State>()) {
+  state_->where = where;
+  state_->reaped = true;  // until a child runs
+}
+
+std::optional<Failure> Child::start(const std::string& program, const std::vector<std::string>& argv,
+                                    bool capture_output) {
+  const std::string& where = state_->where;
+  int out_pipe[2] = {-1, -1};
+  if (capture_output && ::pipe2(out_pipe, O_CLOEXEC) != 0) return posix::failure(where, "pipe2", errno);
+  const auto close_pipe = [&] {
+    for (int& fd : out_pipe)
+      if (fd >= 0) ::close(std::exchange(fd, -1));
+  };
+
+  SpawnSetup setup;
+  if (const auto failed = setup.prepare(out_pipe[1])) {
+    close_pipe();
+    return posix::failure(where, failed->first, failed->second);
+  }
   std::vector<char*> words;
   words.reserve(argv.size() + 1);
   for (const auto& word : argv) words.push_back(const_cast<char*>(word.c_str()));
   words.push_back(nullptr);
+  pid_t pid = -1;
   const int error =
-      ::posix_spawn(&state_->pid, program.c_str(), &actions, &attributes, words.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attributes);
-  if (capture_output) ::close(out_pipe[1]);
+      ::posix_spawn(&pid, program.c_str(), &setup.actions, &setup.attributes, words.data(), environ);
+  if (capture_output) ::close(std::exchange(out_pipe[1], -1));
   if (error != 0) {
-    if (capture_output) ::close(out_pipe[0]);
-    state_->reaped = true;
+    close_pipe();
     if (error == ENOENT)
-      throw Failure(where, kind::not_found, "no such component executable: " + program);
-    throw posix::failure(where, "posix_spawn('" + program + "')", error);
+      return Failure(where, kind::not_found, "no such component executable: " + program);
+    return posix::failure(where, "posix_spawn('" + program + "')", error);
   }
+  state_->pid = pid;
+  state_->reaped = false;
   if (capture_output) {
     // Non-blocking, so a read never sleeps where an interrupt cannot wake
     // it; a larger pipe means fewer wake-ups for a talkative converter.
@@ -83,6 +127,7 @@ Child::Child(const std::string& where, const std::string& program,
     ::fcntl(out_pipe[0], F_SETPIPE_SZ, 1 << 20);
   }
   state_->out_fd = out_pipe[0];
+  return std::nullopt;
 }
 
 Child::~Child() {

@@ -65,7 +65,8 @@ std::atomic<unsigned> pipe_serial{0};
 // a plain, non-inheritable write end for the child.
 // The name is hard to guess and the pipe takes one local client, so that
 // no other process can take the child's place on it.
-void make_output_pipe(const std::string& where, HANDLE& read_end, HANDLE& write_end) {
+std::optional<Failure> make_output_pipe(const std::string& where, HANDLE& read_end,
+                                        HANDLE& write_end) {
   LARGE_INTEGER now{};
   QueryPerformanceCounter(&now);
   const std::wstring name = L"\\\\.\\pipe\\tolvane-" + std::to_wstring(GetCurrentProcessId()) +
@@ -75,15 +76,16 @@ void make_output_pipe(const std::string& where, HANDLE& read_end, HANDLE& write_
       name.c_str(), PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
       PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1, 0, 1 << 20,
       0, nullptr);
-  if (read_end == INVALID_HANDLE_VALUE)
-    throw win32::failure(where, "CreateNamedPipeW", GetLastError());
+  if (read_end == INVALID_HANDLE_VALUE) return win32::failure(where, "CreateNamedPipeW", GetLastError());
   write_end = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                           FILE_ATTRIBUTE_NORMAL, nullptr);
   if (write_end == INVALID_HANDLE_VALUE) {
     const DWORD code = GetLastError();
     CloseHandle(read_end);
-    throw win32::failure(where, "CreateFileW(pipe)", code);
+    read_end = INVALID_HANDLE_VALUE;
+    return win32::failure(where, "CreateFileW(pipe)", code);
   }
+  return std::nullopt;
 }
 
 // An inheritable duplicate of one of the launcher's handles, or null when
@@ -114,25 +116,29 @@ bool wait_for_read(HANDLE read_done) {
 
 }  // namespace
 
-Child::Child(const std::string& where, const std::string& program,
-             const std::vector<std::string>& argv, bool capture_output)
-    : state_(std::make_unique<State>()) {
+Child::Child(const std::string& where) : state_(std::make_unique<State>()) {
   state_->where = where;
+}
+
+std::optional<Failure> Child::start(const std::string& program, const std::vector<std::string>& argv,
+                                    bool capture_output) {
+  const std::string& where = state_->where;
   // The application name is always given: with none, an unquoted path with
   // blanks would be tried piece by piece.
   const std::wstring application = wide(program);
   std::wstring command_line = wide(join_command_line(argv));
   if (command_line.size() > longest_command_line)
-    throw Failure(where, kind::system,
+    return Failure(where, kind::system,
                   "the command line for " + program + " is " + std::to_string(command_line.size()) +
                       " characters long; Windows takes at most " +
                       std::to_string(longest_command_line));
 
   // Before the child exists, so that no failure can leave it running.
   state_->read_done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  if (state_->read_done == nullptr) throw win32::failure(where, "CreateEventW", GetLastError());
+  if (state_->read_done == nullptr) return win32::failure(where, "CreateEventW", GetLastError());
   OwnedHandle pipe_write;
-  if (capture_output) make_output_pipe(where, state_->out_read, pipe_write.handle);
+  if (capture_output)
+    if (auto failed = make_output_pipe(where, state_->out_read, pipe_write.handle)) return failed;
 
   // The child's copies; closed here once the child has its own.
   const OwnedHandle std_handles[3] = {
@@ -154,14 +160,14 @@ Child::Child(const std::string& where, const std::string& program,
   std::vector<char> list_storage(list_size);
   auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(list_storage.data());
   if (!InitializeProcThreadAttributeList(list, 1, 0, &list_size))
-    throw win32::failure(where, "InitializeProcThreadAttributeList", GetLastError());
+    return win32::failure(where, "InitializeProcThreadAttributeList", GetLastError());
   struct DeleteList {
     LPPROC_THREAD_ATTRIBUTE_LIST list;
     ~DeleteList() { DeleteProcThreadAttributeList(list); }
   } delete_list{list};
   if (count > 0 && !UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited,
                                                count * sizeof(HANDLE), nullptr, nullptr))
-    throw win32::failure(where, "UpdateProcThreadAttribute", GetLastError());
+    return win32::failure(where, "UpdateProcThreadAttribute", GetLastError());
 
   STARTUPINFOEXW startup{};
   startup.StartupInfo.cb = sizeof startup;
@@ -178,11 +184,12 @@ Child::Child(const std::string& where, const std::string& program,
   const DWORD code = GetLastError();
   if (!started) {
     if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
-      throw Failure(where, kind::not_found, "no such component executable: " + program);
-    throw win32::failure(where, "CreateProcessW('" + program + "')", code, program);
+      return Failure(where, kind::not_found, "no such component executable: " + program);
+    return win32::failure(where, "CreateProcessW('" + program + "')", code, program);
   }
   CloseHandle(info.hThread);
   state_->process = info.hProcess;
+  return std::nullopt;
 }
 
 Child::~Child() = default;

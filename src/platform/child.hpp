@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "../failure.hpp"
 #include "interrupts.hpp"
 
 namespace tolvane::platform {
@@ -20,19 +21,24 @@ class Child {
   enum class Event { data, end, interrupted };
   enum class Wait { exited, interrupted, timed_out };
 
+  // where names the component in every failure of this child.
+  explicit Child(const std::string& where);
+  Child(const Child&) = delete;
+  Child& operator=(const Child&) = delete;
+  // Never leaves a child running: terminates and reaps one that is.
+  ~Child();
+
   // Starts program (an absolute path, never searched for and never given to
   // a command interpreter) with exactly these argument words. It inherits
   // the current directory, the environment, the console, standard input and
   // standard error; standard output too unless capture_output, in which
   // case it goes to a pipe that read() drains. No other handle is
-  // inherited. A missing program is a not_found Failure. where names the
-  // component in every failure of this child.
-  Child(const std::string& where, const std::string& program,
-        const std::vector<std::string>& argv, bool capture_output);
-  Child(const Child&) = delete;
-  Child& operator=(const Child&) = delete;
-  // Never leaves a child running: terminates and reaps one that is.
-  ~Child();
+  // inherited. Once only. A start that fails gives its failure (a missing
+  // program: not_found) and leaves nothing running; it is the caller's to
+  // tell what it means, as an interrupt may be why it failed.
+  [[nodiscard]] std::optional<Failure> start(const std::string& program,
+                                             const std::vector<std::string>& argv,
+                                             bool capture_output);
 
   // Reads the next piece of captured output into chunk (replacing it).
   // Returns interrupted as soon as an interrupt is recorded.

@@ -268,6 +268,13 @@ class HeadingProtocolTest(unittest.TestCase):
         if chain.record(CONVERTER).acp != 1252:
             self.skipTest("the active code page is not 1252")
         self.check(self.CP1252)
+        # The bytes that cp1252 leaves undefined, which the system's own
+        # conversion would turn into C1 controls.
+        for byte in (0x81, 0x8D, 0x8F, 0x90, 0x9D):
+            with self.subTest(undefined=hex(byte)):
+                message = one_diagnostic(self, self.failed_run(b"header:A" + bytes([byte]) + b"B\n"),
+                                         "inp_converter.exe")
+                self.assertTrue(message.startswith("UnicodeDecodeError: "), message)
 
     def test_line_ends_split_between_reads(self):
         cases = [
@@ -369,6 +376,26 @@ class MissingComponentTest(unittest.TestCase):
                 self.assertEqual(result.status, 1, result)
                 self.assertEqual(chain.ran(), [CONVERTER])
                 one_diagnostic(self, result, "editor.exe")
+
+    @unittest.skipIf(WINDOWS, "posix_spawn's set-up")
+    def test_a_spawn_that_cannot_be_set_up_starts_nothing(self):
+        # An interrupt that comes while the start fails is what is reported.
+        for interrupted, says in (
+                (False, "OSError: posix_spawn_file_actions_adddup2 failed: "
+                        "Cannot allocate memory (error 12)"),
+                (True, "KeyboardInterrupt: interrupted")):
+            with self.subTest(interrupted=interrupted):
+                chain = Chain(self)
+                env = chain.env()
+                env["LD_PRELOAD"] = harness.built(os.path.join("test-modules",
+                                                               "spawn_setup_fails.so"))
+                env["ASAN_OPTIONS"] = env.get("ASAN_OPTIONS", "") + ":verify_asan_link_order=0"
+                if interrupted:
+                    env["SPAWN_SETUP_INTERRUPTED"] = "1"
+                result = chain.run(env=env)
+                self.assertEqual((result.status, result.stdout), (1, b""))
+                self.assertEqual(chain.ran(), [])
+                self.assertEqual(one_diagnostic(self, result, "inp_converter.exe"), says)
 
     def test_missing_session_xml_is_no_error(self):
         chain = Chain(self)
