@@ -30,8 +30,8 @@ bool cannot_report_final_path(std::uint32_t code, FinalPathStep step) {
     case invalid_parameter:
     case unrecognized_volume:
       return true;
-    case path_not_found:
-      // The file is there, but its volume has no drive letter to name.
+    case path_not_found:  // the file is there, but its volume has no drive letter
+    case more_data:
       return step == FinalPathStep::query;
     default:
       return false;

@@ -13,7 +13,7 @@ namespace tolvane::windows_errors {
 enum Code : std::uint32_t {
   invalid_function = 1, file_not_found = 2, path_not_found = 3, access_denied = 5,
   invalid_drive = 15, not_supported = 50, bad_netpath = 53, invalid_parameter = 87,
-  broken_pipe = 109, mod_not_found = 126, no_data = 232, directory = 267,
+  broken_pipe = 109, mod_not_found = 126, no_data = 232, more_data = 234, directory = 267,
   unrecognized_volume = 1005,
 };
 
@@ -25,8 +25,9 @@ const char* kind_of(std::uint32_t code);
 enum class FinalPathStep { open, query };
 
 // true when the code means that the file system cannot report a final
-// path at all (RAM disks, some network redirectors), or that the open file
-// has no path with a drive letter (a volume mounted on a folder only), as
+// path at all (RAM disks, some network redirectors), that the open file
+// has no path with a drive letter (a volume mounted on a folder only), or
+// that its answer never fits (Wine, for a path longer than MAX_PATH), as
 // opposed to a failure of this one path: the absolute path then stands in
 // for the final one.
 bool cannot_report_final_path(std::uint32_t code, FinalPathStep step);

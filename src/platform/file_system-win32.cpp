@@ -27,11 +27,18 @@ void change_directory(const std::string& path) {
 }
 
 std::string absolute_path(const std::string& path) {
-  const std::wstring normal = wide(paths::normalize(path_flavour, path));
-  return narrow(win32::grown("abspath", "GetFullPathNameW('" + path + "')",
-                             [&](wchar_t* b, DWORD size) {
-                               return GetFullPathNameW(normal.c_str(), size, b, nullptr);
-                             }));
+  const std::string normal = paths::normalize(path_flavour, path);
+  const std::wstring wide_normal = wide(normal);
+  DWORD error = ERROR_SUCCESS;
+  if (const auto full = win32::grown_or_error(
+          [&](wchar_t* b, DWORD size) {
+            return GetFullPathNameW(wide_normal.c_str(), size, b, nullptr);
+          },
+          error))
+    return narrow(*full);
+  // Text that the call cannot place (Wine gives nothing for " ") is still
+  // a name in the current directory: the derivation never fails.
+  return paths::join(path_flavour, current_directory(), normal);
 }
 
 std::string final_path(const std::string& path) {

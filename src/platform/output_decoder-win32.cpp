@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include "../code_pages.hpp"
 #include "../utf.hpp"
 #include "output_decoder.hpp"
 
@@ -52,6 +53,14 @@ class AnsiDecoder final : public OutputDecoder {
     out.append(bytes.substr(0, ascii));
     bytes.remove_prefix(ascii);
     if (bytes.empty()) return true;
+    // MB_ERR_INVALID_CHARS does not refuse what a single-byte table leaves
+    // undefined.
+    if (max_char_size_ == 1)
+      for (const char byte : bytes)
+        if (code_pages::undefined_byte(code_page_, static_cast<unsigned char>(byte))) {
+          failed_ = true;
+          return false;
+        }
     const int n = static_cast<int>(bytes.size());
     wide_.resize(bytes.size());
     const int got = MultiByteToWideChar(code_page_, MB_ERR_INVALID_CHARS, bytes.data(), n,

@@ -14,7 +14,8 @@ static_assert(codes::invalid_function == ERROR_INVALID_FUNCTION &&
               codes::not_supported == ERROR_NOT_SUPPORTED && codes::bad_netpath == ERROR_BAD_NETPATH &&
               codes::invalid_parameter == ERROR_INVALID_PARAMETER &&
               codes::broken_pipe == ERROR_BROKEN_PIPE && codes::mod_not_found == ERROR_MOD_NOT_FOUND &&
-              codes::no_data == ERROR_NO_DATA && codes::directory == ERROR_DIRECTORY &&
+              codes::no_data == ERROR_NO_DATA && codes::more_data == ERROR_MORE_DATA &&
+              codes::directory == ERROR_DIRECTORY &&
               codes::unrecognized_volume == ERROR_UNRECOGNIZED_VOLUME);
 
 std::wstring wide(std::string_view text) {

@@ -36,9 +36,11 @@ Failure failure_of_kind(const std::string& where, const std::string& kind, const
 
 // Calls fill(buffer, size) -> length until the text fits; fill returns the
 // needed size (or more than size) when the buffer is too small, 0 on
-// failure, which leaves its code in error.
+// failure, which leaves its code in error. An answer that does not fit
+// even the longest path Windows has is ERROR_MORE_DATA.
 template <class Fill>
 std::optional<std::wstring> grown_or_error(Fill fill, DWORD& error) {
+  constexpr std::size_t longest = 32768;
   std::wstring buffer(MAX_PATH, L'\0');
   for (;;) {
     SetLastError(ERROR_SUCCESS);
@@ -50,6 +52,10 @@ std::optional<std::wstring> grown_or_error(Fill fill, DWORD& error) {
     if (n < buffer.size()) {
       buffer.resize(n);
       return buffer;
+    }
+    if (buffer.size() > longest) {
+      error = ERROR_MORE_DATA;
+      return std::nullopt;
     }
     buffer.resize(std::max<std::size_t>(n + 1, buffer.size() * 2));
   }
