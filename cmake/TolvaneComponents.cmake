@@ -1,6 +1,7 @@
 # Building Tolvane components: the functions that name and place a module or
-# a tool where the launcher looks for it. Part of the installed package
-# (find_package(Tolvane)), and used by the launcher's own samples.
+# a tool where the launcher looks for it, and register the validator as a
+# test of them. Part of the installed package (find_package(Tolvane)), and
+# used by the launcher's own samples.
 #
 #   tolvane_add_component_module(<target> CONVERTER|EDITOR|MONITOR <source>...)
 #     A shared library for the in-process form: inp_converter/main, editor/gui
@@ -13,13 +14,31 @@
 #     the launcher looks for that name). WMAIN: the program's entry is wmain,
 #     which MinGW needs to be told (-municode) to receive Unicode arguments.
 #
+#   tolvane_add_component_test(<name> [DIR <folder>])
+#     A CTest test that runs the validator, tolvane-check, on the component
+#     layout in <folder> (default: where the two functions above put their
+#     output), under CMAKE_CROSSCOMPILING_EMULATOR when cross-compiling.
+#     Run it with ctest after each build; testing is enabled in the
+#     directory that calls it.
+#
 # Both put their output below TOLVANE_LAYOUT_DIR (default: the top of the
 # build tree), so that a launcher copied there runs them, and install it to
 # the same place below the install prefix, in the install component named
-# by TOLVANE_INSTALL_COMPONENT when that is set. On Windows with a GNU-like
-# compiler they link the runtime statically, so that the result needs only
-# system DLLs, and without a time stamp, so that a build can be repeated
-# byte for byte.
+# by TOLVANE_INSTALL_COMPONENT when that is set, and only when that
+# component is asked for when TOLVANE_INSTALL_EXCLUDE_FROM_ALL is true.
+#
+# How they link, so that a module behaves alike wherever it is built:
+#   - Windows with a GNU-like compiler (MinGW gcc or clang): the runtime
+#     statically (-static -static-libgcc -static-libstdc++), so that the
+#     result needs only system DLLs, and without a time stamp, so that a
+#     build can be repeated byte for byte. The runtime's terms are in the
+#     package's THIRD-PARTY-NOTICES.txt; ship it with what you build.
+#   - Windows with MSVC: the static runtime, through the target property
+#     MSVC_RUNTIME_LIBRARY ("MultiThreaded", "MultiThreadedDebug" for Debug),
+#     which needs policy CMP0091 (cmake_minimum_required 3.15 or later).
+#   - ELF platforms with a GNU-like linker: -Wl,--no-undefined, so that a
+#     module with an unresolved symbol fails when it is linked, as it does
+#     on Windows, not when the launcher loads it.
 
 include_guard(GLOBAL)
 
@@ -49,21 +68,31 @@ function(_tolvane_layout_dir out)
   endif()
 endfunction()
 
-function(_tolvane_windows_link_options target)
-  if(WIN32 AND NOT MSVC)
+function(_tolvane_link_options target)
+  if(MSVC)
+    set_property(TARGET ${target} PROPERTY MSVC_RUNTIME_LIBRARY
+                 "MultiThreaded$<$<CONFIG:Debug>:Debug>")
+  elseif(WIN32)
     # -static also takes in winpthread, so only system DLLs are imported.
     target_link_options(${target} PRIVATE -static -static-libgcc
                         $<$<LINK_LANGUAGE:CXX>:-static-libstdc++> -Wl,--no-insert-timestamp)
+  elseif(CMAKE_EXECUTABLE_FORMAT STREQUAL "ELF")
+    target_link_options(${target} PRIVATE
+      "$<$<OR:$<LINK_LANG_AND_ID:C,GNU,Clang>,$<LINK_LANG_AND_ID:CXX,GNU,Clang>>:-Wl,--no-undefined>")
   endif()
 endfunction()
 
 function(_tolvane_install target destination)
+  set(options)
   if(DEFINED TOLVANE_INSTALL_COMPONENT)
-    set(component COMPONENT ${TOLVANE_INSTALL_COMPONENT})
+    list(APPEND options COMPONENT ${TOLVANE_INSTALL_COMPONENT})
+  endif()
+  if(TOLVANE_INSTALL_EXCLUDE_FROM_ALL)
+    list(APPEND options EXCLUDE_FROM_ALL)
   endif()
   install(TARGETS ${target}
-          RUNTIME DESTINATION ${destination} ${component}
-          LIBRARY DESTINATION ${destination} ${component})
+          RUNTIME DESTINATION ${destination} ${options}
+          LIBRARY DESTINATION ${destination} ${options})
 endfunction()
 
 function(tolvane_add_component_module target role)
@@ -89,7 +118,7 @@ function(tolvane_add_component_module target role)
   else()
     set_target_properties(${target} PROPERTIES SUFFIX .so)
   endif()
-  _tolvane_windows_link_options(${target})
+  _tolvane_link_options(${target})
   _tolvane_install(${target} ${folder})
 endfunction()
 
@@ -108,6 +137,46 @@ function(tolvane_add_component_tool target role)
   if(arg_WMAIN AND MINGW)
     target_link_options(${target} PRIVATE -municode)
   endif()
-  _tolvane_windows_link_options(${target})
+  _tolvane_link_options(${target})
   _tolvane_install(${target} tools)
+endfunction()
+
+# A macro, so that enable_testing() reaches the directory it is called in
+# (the top of the project, where ctest looks for the tests).
+macro(tolvane_add_component_test)
+  enable_testing()
+  _tolvane_add_component_test(${ARGV})
+endmacro()
+
+function(_tolvane_add_component_test name)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "DIR" "")
+  if(arg_UNPARSED_ARGUMENTS)
+    message(FATAL_ERROR "tolvane_add_component_test(${name}): unknown arguments "
+                        "'${arg_UNPARSED_ARGUMENTS}'; the only option is DIR <folder>")
+  endif()
+  if(arg_DIR)
+    get_filename_component(folder "${arg_DIR}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_BINARY_DIR}")
+  else()
+    _tolvane_layout_dir(folder)
+  endif()
+  if(TARGET tolvane_check)
+    # Tolvane's own build: CMake puts the emulator in front of a target
+    # that it builds itself.
+    add_test(NAME ${name} COMMAND tolvane_check ${folder})
+    return()
+  endif()
+  if(Tolvane_CHECK)
+    set(check ${Tolvane_CHECK})
+  else()
+    set(check tolvane-check)
+    if(_tolvane_check_expected)
+      set(check ${_tolvane_check_expected})
+    endif()
+    message(WARNING "tolvane_add_component_test(${name}): no validator at '${check}'; "
+                    "the test fails until a Tolvane package with bin/tolvane-check is used")
+  endif()
+  if(CMAKE_CROSSCOMPILING AND CMAKE_CROSSCOMPILING_EMULATOR)
+    set(check ${CMAKE_CROSSCOMPILING_EMULATOR} ${check})
+  endif()
+  add_test(NAME ${name} COMMAND ${check} ${folder})
 endfunction()

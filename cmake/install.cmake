@@ -3,17 +3,33 @@
 # README), in these install components:
 #   launcher  the launcher, session.xml, and the folders tools/, exes/ and
 #             FrontISTR-DEV250506/ for the deployer's components and solver
-#   sdk       include/tolvane/ and lib/cmake/Tolvane/ for component authors
-#   docs      README.md
+#   sdk       include/tolvane/, lib/cmake/Tolvane/, share/tolvane/ (the
+#             toolchain files and the template project) and, once it is
+#             built, bin/tolvane-check, for component authors
+#   docs      README.md and docs/
 #   demo      the stand-in components and the sample decks; never part of
 #             the product, so a deployer's real components are not mixed
-#             with them
+#             with them, and left out of a plain `cmake --install`
+# Every component that ships programs also ships LICENSE and the
+# third-party notice, since the Windows programs carry the MinGW runtime.
 # The samples put their components in "demo" (TOLVANE_INSTALL_COMPONENT).
+# This file comes after every target it installs.
 
 include(CMakePackageConfigHelpers)
 
 set(TOLVANE_SOLVER_DIRECTORY FrontISTR-DEV250506)
 set(TOLVANE_PACKAGE_DIR lib/cmake/Tolvane)
+set(TOLVANE_SHARE_DIR share/tolvane)
+
+foreach(component launcher sdk demo)
+  if(component STREQUAL "demo")
+    set(exclude EXCLUDE_FROM_ALL)
+  else()
+    set(exclude)
+  endif()
+  install(FILES ${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_SOURCE_DIR}/THIRD-PARTY-NOTICES.txt
+          DESTINATION . COMPONENT ${component} ${exclude})
+endforeach()
 
 # --- the product -------------------------------------------------------------
 
@@ -28,6 +44,7 @@ install(DIRECTORY DESTINATION tools COMPONENT launcher)
 install(DIRECTORY DESTINATION exes COMPONENT launcher)
 install(DIRECTORY DESTINATION ${TOLVANE_SOLVER_DIRECTORY} COMPONENT launcher)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION . COMPONENT docs)
+install(FILES ${PROJECT_SOURCE_DIR}/docs/components.md DESTINATION docs COMPONENT docs)
 
 # --- the SDK -------------------------------------------------------------------
 
@@ -40,10 +57,14 @@ file(STRINGS ${PROJECT_SOURCE_DIR}/include/tolvane/component.h TOLVANE_INTERFACE
 string(REGEX REPLACE ".*MAJOR ([0-9]+).*MINOR ([0-9]+).*" "\\1.\\2" TOLVANE_INTERFACE_VERSION
        "${TOLVANE_INTERFACE_LINES}")
 set(TOLVANE_LAUNCHER_FILE Tolvane${CMAKE_EXECUTABLE_SUFFIX})
+set(TOLVANE_CHECK_FILE bin/tolvane-check${CMAKE_EXECUTABLE_SUFFIX})
 configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/TolvaneConfig.cmake.in
   ${PROJECT_BINARY_DIR}/TolvaneConfig.cmake
   INSTALL_DESTINATION ${TOLVANE_PACKAGE_DIR})
-# A component built against 1.x works with every launcher 1.x.
+# The package version is the project's (1.1.0.0). SameMajorVersion accepts
+# a request for any version up to this one with the same major number:
+# find_package(Tolvane 1.0) and find_package(Tolvane 1.1) find it,
+# find_package(Tolvane 1.2) and find_package(Tolvane 2.0) do not.
 write_basic_package_version_file(${PROJECT_BINARY_DIR}/TolvaneConfigVersion.cmake
   COMPATIBILITY SameMajorVersion)
 install(FILES
@@ -51,21 +72,38 @@ install(FILES
   ${PROJECT_BINARY_DIR}/TolvaneConfigVersion.cmake
   ${CMAKE_CURRENT_LIST_DIR}/TolvaneComponents.cmake
   DESTINATION ${TOLVANE_PACKAGE_DIR} COMPONENT sdk)
+# Toolchain files for building components for Windows, with the Wine
+# wrapper they name as the emulator that runs the component test.
+install(FILES
+  ${CMAKE_CURRENT_LIST_DIR}/mingw-w64-x86_64.cmake
+  ${CMAKE_CURRENT_LIST_DIR}/clang-mingw-w64-x86_64.cmake
+  DESTINATION ${TOLVANE_SHARE_DIR}/cmake COMPONENT sdk)
+install(PROGRAMS ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh
+        DESTINATION ${TOLVANE_SHARE_DIR}/cmake COMPONENT sdk)
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/template/ DESTINATION ${TOLVANE_SHARE_DIR}/template
+        COMPONENT sdk)
+# The validator joins the SDK once the build has it.
+if(TARGET tolvane_check)
+  install(TARGETS tolvane_check RUNTIME DESTINATION bin COMPONENT sdk)
+endif()
 
 # --- the demo --------------------------------------------------------------------
 
 if(WIN32)
   # The in-process form needs the launcher under a name without ".exe".
   install(PROGRAMS $<TARGET_FILE:Tolvane> DESTINATION . RENAME ${TOLVANE_OTHER_NAME}
-          COMPONENT demo)
+          COMPONENT demo EXCLUDE_FROM_ALL)
 endif()
 install(FILES ${PROJECT_SOURCE_DIR}/samples/beam.inp ${PROJECT_SOURCE_DIR}/samples/bracket.inp
-        DESTINATION samples COMPONENT demo)
+        DESTINATION samples COMPONENT demo EXCLUDE_FROM_ALL)
 
 # --- ZIP packages ----------------------------------------------------------------
 # `cmake --build <dir> --target packages` makes both:
-#   Tolvane-<version>-<system>.zip       launcher, SDK, README
-#   Tolvane-demo-<version>-<system>.zip  launcher, README, demo components
+#   Tolvane-<version>-<system>.zip       launcher, SDK, docs: a plain install
+#   Tolvane-demo-<version>-<system>.zip  launcher, docs, demo components
+# Each is one install of its components into one folder, not one folder
+# per component, so that the files several components share (LICENSE)
+# appear once in the archive.
 
 if(WIN32)
   set(TOLVANE_PACKAGE_SYSTEM win64)
@@ -79,9 +117,8 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Console launcher for a FrontISTR tool cha
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_FILE_NAME Tolvane-${PROJECT_VERSION}-${TOLVANE_PACKAGE_SYSTEM})
 set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR}/packages)
-set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
-set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
-set(CPACK_COMPONENTS_ALL launcher sdk docs)
+set(CPACK_ARCHIVE_COMPONENT_INSTALL OFF)
+set(CPACK_INSTALL_CMAKE_PROJECTS ${PROJECT_BINARY_DIR} ${PROJECT_NAME} ALL /)
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
 include(CPack)
 
@@ -96,3 +133,6 @@ add_custom_target(packages
   COMMENT "Packing ${CPACK_PACKAGE_FILE_NAME}.zip and ${TOLVANE_DEMO_PACKAGE_FILE_NAME}.zip"
   VERBATIM)
 add_dependencies(packages Tolvane samples)
+if(TARGET tolvane_check)
+  add_dependencies(packages tolvane_check)
+endif()

@@ -7,12 +7,17 @@
  * provides (CONVERTER, EDITOR, MONITOR) and, for each, its declaration
  * (TOLVANE_DECLARE_CONVERTER and the like, below), which tells the launcher
  * the interface version the module was built for. The launcher refuses a
- * module built for another major version, or an entry without a
- * declaration, before it creates any component object.
+ * module built for another major version or for a newer minor version
+ * than its own, an entry without a declaration, and one whose declaration
+ * names another kind of entry, before it creates any component object.
  *
- * Only C types cross: UTF-8 text as const char*, fixed-width integers,
- * function pointers, and structs of these. Each side frees only what it
- * allocated:
+ * Only C types cross: text as const char*, fixed-width integers, function
+ * pointers, and structs of these. Text from the launcher is UTF-8, with one
+ * exception: a Windows name may hold a lone (unpaired) surrogate, which no
+ * UTF-8 can carry, and such a surrogate travels in its generalized UTF-8
+ * form (ED A0 80 .. ED BF BF). Open or name files with tolvane_fopen (C) or
+ * tolvane::component::fs_path (C++), which turn such text back into the
+ * very name on every platform. Each side frees only what it allocated:
  *   - text the launcher passes into a call is valid during that call only;
  *     copy what you keep;
  *   - a converter's heading is the component's and must stay valid until
@@ -25,8 +30,10 @@
  * Failures travel as data: an operation returns TOLVANE_OK or
  * TOLVANE_FAILED and, when it fails, says why through the tolvane_error it
  * was given (a kind such as "ValueError" and a message; the launcher
- * copies both). An entry that fails returns NULL. Nothing may unwind out
- * of a call: a C++ component catches its exceptions (component.hpp does).
+ * copies both). An entry that fails returns NULL. A report is a failure
+ * whatever the call returns. Nothing should unwind out of a call: a C++
+ * component catches its exceptions (component.hpp does); one that escapes
+ * all the same is taken as that call's failure.
  *
  * Threads: every call comes from the launcher's main thread, except
  * run_process, which runs on a worker thread of its own, and the release
@@ -34,15 +41,30 @@
  * returns after the launcher's wait has ended. A monitor's done flag may
  * be set from any thread, through tolvane_flag_store.
  *
- * Output: the launcher ends the process without running the components'
- * clean-up (no DLL detach code, no static destructors), so a component
- * flushes what it writes before its call returns. component.hpp flushes
- * the C streams after every call.
+ * Output: the launcher ends the process without waiting for the
+ * components' threads or stream locks and without running their clean-up
+ * (no DLL detach code, no static destructors), so a component flushes what
+ * it writes before its call returns. component.hpp flushes the C streams
+ * after every call.
+ *
+ * Ending the process: a component that calls exit(), _exit() or
+ * ExitProcess() ends the whole run on purpose, with its own status, and
+ * the launcher has no say in it; that is the component's decision. A crash
+ * or abort() in a component ends the run with status 1 and a diagnostic
+ * naming the call that was running.
+ *
+ * The whole contract, the tool-executable form included: docs/components.md.
  */
 #ifndef TOLVANE_COMPONENT_H
 #define TOLVANE_COMPONENT_H
 
 #include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+
+#if defined(_WIN32)
+#include <wchar.h>
+#endif
 
 #if defined(_MSC_VER)
 #include <intrin.h>
@@ -121,6 +143,87 @@ static inline void tolvane_flag_store(int32_t* flag, int32_t value) {
 #endif
 }
 
+/* --- file names ------------------------------------------------------------ */
+
+#if defined(_WIN32)
+/* Decodes size bytes of text from the launcher into UTF-16 for the wide
+ * Windows API (CreateDirectoryW, _wmkdir, ...), as the launcher encoded
+ * it: a surrogate in its generalized UTF-8 form becomes that surrogate
+ * again, and each byte that starts no well-formed sequence (overlong forms
+ * and code points past U+10FFFF start none) becomes U+FFFD. out must hold
+ * size + 1 units, as no byte gives more than one. Returns the number of
+ * units written before the terminating NUL that it adds. */
+static inline size_t tolvane_utf16_from_utf8(const char* utf8, size_t size, wchar_t* out) {
+  const unsigned char* in = (const unsigned char*)utf8;
+  const unsigned char* const end = in + size;
+  size_t n = 0;
+  while (in < end) {
+    const unsigned char* const start = in;
+    const unsigned lead = *in++;
+    unsigned low = 0x80, high = 0xBF; /* where the next byte must lie */
+    int follow = -1;
+    uint32_t code = lead;
+    if (lead < 0x80) {
+      follow = 0;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+      follow = 1;
+      code = lead & 0x1Fu;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      /* ED A0 .. ED BF, the surrogates, are let through */
+      follow = 2;
+      code = lead & 0x0Fu;
+      if (lead == 0xE0) low = 0xA0;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      follow = 3;
+      code = lead & 0x07u;
+      if (lead == 0xF0) low = 0x90;
+      if (lead == 0xF4) high = 0x8F;
+    }
+    for (; follow > 0; --follow, low = 0x80, high = 0xBF) {
+      if (in == end || *in < low || *in > high) break;
+      code = (code << 6) | (*in++ & 0x3Fu);
+    }
+    if (follow != 0) {
+      out[n++] = (wchar_t)0xFFFD;
+      in = start + 1; /* the next byte may start a sequence of its own */
+    } else if (code >= 0x10000u) {
+      out[n++] = (wchar_t)(0xD800u + ((code - 0x10000u) >> 10));
+      out[n++] = (wchar_t)(0xDC00u + (code & 0x3FFu));
+    } else {
+      out[n++] = (wchar_t)code;
+    }
+  }
+  out[n] = 0;
+  return n;
+}
+#endif
+
+/* fopen for a path from the launcher: on Windows the path is decoded as
+ * tolvane_utf16_from_utf8 does and opened with _wfopen, so that any name
+ * the launcher passed on opens, whatever the code page; elsewhere it is
+ * fopen, as names there are bytes. NULL on failure, as fopen. */
+static inline FILE* tolvane_fopen(const char* utf8_path, const char* mode) {
+#if defined(_WIN32)
+  size_t path_size = 0, mode_size = 0;
+  wchar_t* wide;
+  FILE* file;
+  if (utf8_path == NULL || mode == NULL) return NULL;
+  while (utf8_path[path_size] != 0) ++path_size;
+  while (mode[mode_size] != 0) ++mode_size;
+  /* one buffer for both: the path, its NUL, the mode and its NUL */
+  wide = (wchar_t*)malloc((path_size + mode_size + 2) * sizeof *wide);
+  if (wide == NULL) return NULL;
+  tolvane_utf16_from_utf8(utf8_path, path_size, wide);
+  tolvane_utf16_from_utf8(mode, mode_size, wide + path_size + 1);
+  file = _wfopen(wide, wide + path_size + 1);
+  free(wide);
+  return file;
+#else
+  if (utf8_path == NULL || mode == NULL) return NULL;
+  return fopen(utf8_path, mode);
+#endif
+}
+
 /* A component object is a struct that begins with one of the structs
  * below (place it first in your own struct and cast), whose ops point to
  * the component's operations. */
@@ -194,7 +297,9 @@ struct tolvane_monitor {
   int32_t nogui;
   /* Written 0 by the launcher after nogui_mode returns and before
    * run_process starts, then read by it once a second; the monitor sets it
-   * non-zero once run_process has started. Use tolvane_flag_load and
+   * non-zero when its unattended run is over (not before run_process has
+   * started), and the launcher then ends the run with status 0 without
+   * waiting for run_process to return. Use tolvane_flag_load and
    * tolvane_flag_store. */
   int32_t done;
 };

@@ -17,11 +17,15 @@
 // kind is the exception's type name, its message what(). No exception
 // ever crosses into the launcher, and the launcher never touches this
 // layer's C++ objects: it sees only the C structs.
+//
+// Open or name files through fs_path(text), which turns the launcher's
+// text into the very file name on every platform (see component.h).
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 #include <exception>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -120,6 +124,20 @@ auto* created(tolvane_error* error, Make make) noexcept {
 }
 
 }  // namespace detail
+
+// The file system path of a name from the launcher (a deck, a folder):
+// on Windows decoded as tolvane_fopen decodes it, so that a name with a
+// lone surrogate is that very name again; elsewhere its bytes as they are.
+// Use it wherever a component opens or names a file.
+inline std::filesystem::path fs_path(const std::string& utf8) {
+#if defined(_WIN32)
+  std::wstring wide(utf8.size() + 1, L'\0');
+  wide.resize(tolvane_utf16_from_utf8(utf8.data(), utf8.size(), wide.data()));
+  return std::filesystem::path(std::move(wide));
+#else
+  return std::filesystem::path(utf8);
+#endif
+}
 
 // Entry CONVERTER of module "inp_converter.main".
 class Converter {

@@ -2,38 +2,29 @@
 
 #include <cstdio>
 
+#include "tolvane/component.h"
+
 #if defined(_WIN32)
 #include <windows.h>
 #endif
 
 namespace samples {
 
-std::filesystem::path to_path(const std::string& utf8) {
-  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-}
-
-std::string from_path(const std::filesystem::path& path) {
-  const std::u8string text = path.u8string();
-  return std::string(text.begin(), text.end());
-}
-
 #if defined(_WIN32)
 
 std::string utf8_from_wide(std::wstring_view wide) {
-  if (wide.empty()) return {};
-  const int size = static_cast<int>(wide.size());
-  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, out.data(), n, nullptr, nullptr);
-  return out;
-}
-
-std::wstring wide_from_utf8(std::string_view utf8) {
-  if (utf8.empty()) return {};
-  const int size = static_cast<int>(utf8.size());
-  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
-  std::wstring out(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, out.data(), n);
+  std::string out;
+  for (std::size_t i = 0; i < wide.size(); ++i) {
+    char32_t c = wide[i];
+    const bool pair = c >= 0xD800 && c < 0xDC00 && i + 1 < wide.size() &&
+                      wide[i + 1] >= 0xDC00 && wide[i + 1] < 0xE000;
+    if (pair) c = 0x10000 + ((c - 0xD800) << 10) + (wide[++i] - 0xDC00);
+    // Lead byte, then six bits at a time; a lone surrogate takes three bytes.
+    const int more = c < 0x80 ? 0 : c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
+    constexpr unsigned char lead[] = {0x00, 0xC0, 0xE0, 0xF0};
+    out += static_cast<char>(lead[more] | (c >> (6 * more)));
+    for (int k = more - 1; k >= 0; --k) out += static_cast<char>(0x80 | ((c >> (6 * k)) & 0x3F));
+  }
   return out;
 }
 
@@ -55,7 +46,9 @@ std::string ansi_from_wide(const std::wstring& wide) {
 void print_line(Stream stream, std::string_view text, Encoding encoding) {
   const HANDLE handle = GetStdHandle(stream == Stream::out ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
   if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return;
-  const std::wstring wide = wide_from_utf8(text) + L"\n";
+  std::wstring wide(text.size() + 1, L'\0');
+  wide.resize(tolvane_utf16_from_utf8(text.data(), text.size(), wide.data()));
+  wide += L"\n";
   DWORD mode = 0;
   if (GetConsoleMode(handle, &mode)) {
     DWORD written = 0;

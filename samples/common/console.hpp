@@ -1,8 +1,10 @@
-// Console and path helpers shared by the stand-in components. Text is
-// UTF-8 everywhere inside; conversion happens only at the edges.
+// Console helpers shared by the stand-in components. Text is UTF-8
+// everywhere inside, as the launcher passes it (a lone surrogate of a
+// Windows name in its generalized UTF-8 form); conversion happens only at
+// the edges, and files are opened and named through tolvane_fopen and
+// tolvane::component::fs_path.
 #pragma once
 
-#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,12 +20,9 @@ enum class Encoding { utf8, ansi };
 // Writes text and a line feed to the stream and flushes it.
 void print_line(Stream stream, std::string_view text, Encoding encoding = Encoding::utf8);
 
-std::filesystem::path to_path(const std::string& utf8);
-std::string from_path(const std::filesystem::path& path);
-
 #if defined(_WIN32)
+// As the launcher encodes Windows text: a lone surrogate survives.
 std::string utf8_from_wide(std::wstring_view wide);
-std::wstring wide_from_utf8(std::string_view utf8);
 #endif
 
 // The tool executables' body; element 0 is the program as started.

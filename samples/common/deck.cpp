@@ -10,6 +10,8 @@
 #include <system_error>
 #include <vector>
 
+#include "tolvane/component.hpp"
+
 namespace samples {
 
 namespace {
@@ -67,11 +69,7 @@ std::string heading_after(const std::vector<std::string_view>& lines, std::size_
 }  // namespace
 
 std::string read_bytes(const std::string& path) {
-#if defined(_WIN32)
-  std::FILE* raw = _wfopen(wide_from_utf8(path).c_str(), L"rb");
-#else
-  std::FILE* raw = std::fopen(path.c_str(), "rb");
-#endif
+  std::FILE* raw = tolvane_fopen(path.c_str(), "rb");
   if (raw == nullptr) throw std::runtime_error(std::strerror(errno));
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(raw, std::fclose);
   std::string bytes;
@@ -114,7 +112,7 @@ std::optional<std::string> convert_deck(const std::string& deck, Encoding encodi
   const std::string model = model_path(deck);
   if (model.empty()) return fail(deck + ": not an .inp deck");
   std::error_code error;
-  std::filesystem::create_directory(to_path(model), error);
+  std::filesystem::create_directory(tolvane::component::fs_path(model), error);
   if (error) return fail("cannot create model directory " + model + ": " + error.message());
   print_line(Stream::out, "Converted " + std::to_string(count_lines(text)) + " lines", encoding);
   return find_heading(text);

@@ -1,4 +1,8 @@
+// With SAMPLE_EDITOR_CANCEL set (to anything), the user cancels: editor()
+// fails, and the launcher ends the run with status 1 and a diagnostic.
+#include <cstdlib>
 #include <memory>
+#include <stdexcept>
 
 #include "console.hpp"
 #include "tolvane/component.hpp"
@@ -25,6 +29,8 @@ class Editor final : public tolvane::component::Editor {
     print_line(Stream::out, "editor: solver " + exepath);
     print_line(Stream::out, "editor: setting " + setting_);
     print_line(Stream::out, "editor: header " + header.value_or("(none)"));
+    if (std::getenv("SAMPLE_EDITOR_CANCEL") != nullptr)
+      throw std::runtime_error("cancelled by the user");
   }
 
  private:

@@ -16,7 +16,7 @@ class Converter final : public tolvane::component::Converter {
   void main() override {
     using samples::Stream;
     std::error_code error;
-    std::filesystem::current_path(samples::to_path(dir_path_), error);
+    std::filesystem::current_path(tolvane::component::fs_path(dir_path_), error);
     if (error) {
       samples::print_line(Stream::err,
                           "inp_converter: cannot enter " + dir_path_ + ": " + error.message());

@@ -1,11 +1,14 @@
 """The SDK and the packages as their users meet them: the launcher and the
 SDK installed with `cmake --install`, a component author's project
 (tests/consumer) built against the installed package in plain C and in
-C++ with clang, its modules and tools installed beside the launcher, and
+C++ with clang, the README's examples and the SDK's template project built
+the same way, their modules and tools installed beside the launcher, and
 the whole chain run from there; then the ZIP packages unpacked into empty
 folders and run as they are."""
 
+import collections
 import os
+import re
 import shutil
 import signal
 import subprocess
@@ -22,15 +25,21 @@ CMAKE = os.environ.get("TOLVANE_E2E_CMAKE", "cmake")
 CPACK = os.environ.get("TOLVANE_E2E_CPACK", "cpack")
 CONSUMER = os.path.join(SOURCE_DIR, "tests", "consumer")
 
-# How an author builds each language: natively with the host's gcc and
-# clang++, for Windows with mingw-w64's gcc and with clang++ targeting it.
+# How an author builds: natively with the host's gcc or clang, for Windows
+# with the toolchain files that the installed SDK ships, mingw-w64's gcc or
+# clang targeting it (for C and C++ alike).
 TOOLCHAINS = {
-    "C": ["-DCMAKE_TOOLCHAIN_FILE=" + os.path.join(SOURCE_DIR, "cmake", "mingw-w64-x86_64.cmake")]
-    if WINDOWS else ["-DCMAKE_C_COMPILER=gcc"],
-    "CXX": ["-DCMAKE_TOOLCHAIN_FILE=" + os.path.join(SOURCE_DIR, "cmake",
-                                                     "clang-mingw-w64-x86_64.cmake")]
-    if WINDOWS else ["-DCMAKE_CXX_COMPILER=clang++"],
+    "gcc": ("mingw-w64-x86_64.cmake", ["-DCMAKE_C_COMPILER=gcc", "-DCMAKE_CXX_COMPILER=g++"]),
+    "clang": ("clang-mingw-w64-x86_64.cmake",
+              ["-DCMAKE_C_COMPILER=clang", "-DCMAKE_CXX_COMPILER=clang++"]),
 }
+# The compiler that builds each project: the consumer's C with gcc and its
+# C++ with clang, the README's examples with clang, the template with gcc.
+COMPILERS = {"C": "gcc", "CXX": "clang", "c": "clang", "cpp": "clang", "template": "gcc"}
+# The deck the in-process components read, by a name that only UTF-16
+# spells on Windows, whatever the code page.
+DECK_NAME = "B\u00fcgel"
+DECK_TEXT = "B\u00fcgel unter Last"
 
 
 def setUpModule():
@@ -50,6 +59,22 @@ def install(test, prefix, component):
                        "--component", component])
 
 
+def configure(test, source, build, sdk, project, *args):
+    """cmake -S source -B build against the installed SDK, built as
+    COMPILERS says for project."""
+    toolchain_file, native = TOOLCHAINS[COMPILERS[project]]
+    toolchain = ["-DCMAKE_TOOLCHAIN_FILE=" + os.path.join(sdk, "share", "tolvane", "cmake",
+                                                          toolchain_file)] if WINDOWS else native
+    return run_checked(test, [CMAKE, "-S", source, "-B", build, "-DCMAKE_BUILD_TYPE=Release",
+                              "-DCMAKE_PREFIX_PATH=" + sdk] + toolchain + list(args))
+
+
+def utf8_env(**more):
+    """The environment with a UTF-8 locale, so that Wine takes non-ASCII
+    arguments as they are."""
+    return dict(os.environ, LC_ALL="C.UTF-8", **more)
+
+
 def calls(result):
     """The consumer components' lines: (call, first detail, second detail)."""
     return [tuple(line.split("|")) for line in result.out_text().splitlines()]
@@ -63,7 +88,10 @@ class SdkCase(unittest.TestCase):
         cls.tmp = tempfile.mkdtemp(prefix="tolvane sdk ")
         cls.sdk = os.path.join(cls.tmp, "sdk")
         cls.jobs = os.path.join(cls.tmp, "jobs")
-        os.makedirs(os.path.join(cls.jobs, "beam"))  # the model folder
+        for model in ("beam", DECK_NAME):  # the model folders
+            os.makedirs(os.path.join(cls.jobs, model))
+        with open(os.path.join(cls.jobs, DECK_NAME + ".inp"), "w", encoding="utf-8") as f:
+            f.write(DECK_TEXT + "\n!NODE\n")
         cls.layouts = {}
 
     @classmethod
@@ -87,9 +115,7 @@ class ConsumerProject(SdkCase):
         layout = os.path.join(self.tmp, "layout-" + language)
         build = os.path.join(self.tmp, "build-" + language)
         install(self, layout, "launcher")
-        run_checked(self, [CMAKE, "-S", CONSUMER, "-B", build, "-DCMAKE_BUILD_TYPE=Release",
-                           "-DCMAKE_PREFIX_PATH=" + self.sdk,
-                           "-DCONSUMER_LANGUAGE=" + language] + TOOLCHAINS[language])
+        configure(self, CONSUMER, build, self.sdk, language, "-DCONSUMER_LANGUAGE=" + language)
         run_checked(self, [CMAKE, "--build", build])
         run_checked(self, [CMAKE, "--install", build, "--prefix", layout])
         if WINDOWS:
@@ -97,18 +123,20 @@ class ConsumerProject(SdkCase):
         self.layouts[language] = layout
         return layout
 
-    def run_chain(self, language, program="Tolvane", **env):
-        environment = dict(os.environ)
+    def run_chain(self, language, program="Tolvane", deck=DECK_NAME, **env):
+        environment = utf8_env()
         environment.update({"CONSUMER_" + key.upper(): value for key, value in env.items()})
         return harness.run(os.path.join(self.layout(language), program),
-                           [harness.target_path(os.path.join(self.jobs, "beam"))],
+                           [harness.target_path(os.path.join(self.jobs, deck))],
                            env=environment, cwd=self.tmp)
 
     def check_in_process(self, language):
-        deck = harness.target_path(os.path.join(self.jobs, "beam.inp"))
+        deck = harness.target_path(os.path.join(self.jobs, DECK_NAME + ".inp"))
         solver = harness.target_path(os.path.realpath(self.layout(language))) + SEP \
             + "FrontISTR-DEV250506"
-        heading = {"C": "Beam from C", "CXX": "Beam from C++"}[language]
+        # The converters read the deck's first line through tolvane_fopen (C)
+        # and fs_path (C++).
+        heading = {"C": "Beam from C: ", "CXX": "Beam from C++: "}[language] + DECK_TEXT
         for nogui in (False, True):
             with self.subTest(language=language, nogui=nogui):
                 started = time.monotonic()
@@ -139,9 +167,9 @@ class ConsumerProject(SdkCase):
         self.assertEqual(calls(result)[-1][0], "EDITOR.editor")
 
     def check_interrupt_reaches_the_monitor(self, language):
-        environment = dict(os.environ, CONSUMER_NOGUI="1", CONSUMER_WORK_MS="60000")
+        environment = utf8_env(CONSUMER_NOGUI="1", CONSUMER_WORK_MS="60000")
         process = harness.start(os.path.join(self.layout(language), "Tolvane"),
-                                [harness.target_path(os.path.join(self.jobs, "beam"))],
+                                [harness.target_path(os.path.join(self.jobs, DECK_NAME))],
                                 env=environment, cwd=self.tmp)
         self.addCleanup(lambda: process.poll() is None and process.kill())
         seen = b""
@@ -156,7 +184,7 @@ class ConsumerProject(SdkCase):
         self.assertIn(b"MONITOR.signal_handler|2|", out)
 
     def check_tools(self, language):
-        result = self.run_chain(language, program="Tolvane.exe")
+        result = self.run_chain(language, program="Tolvane.exe", deck="beam")
         self.assertEqual((result.status, result.stderr), (0, b""))
         heading = "Beam from a C tool" if language == "C" else "Beam from a C++ tool"
         self.assertEqual(calls(result), [
@@ -175,6 +203,62 @@ class ConsumerProject(SdkCase):
         self.check_interrupt_reaches_the_monitor("CXX")
         self.check_tools("CXX")
 
+    def test_the_template_copied_from_the_sdk(self):
+        """The template as an author starts from it: copied out of the
+        installed SDK into an empty folder, built against the package, and
+        run by the launcher in both forms, with the scripted library as the
+        monitor module and the recorder as the converter and editor tools."""
+        template = os.path.join(self.installed_sdk(), "share", "tolvane", "template")
+        project = os.path.join(self.tmp, "my components")
+        os.makedirs(project)
+        self.assertEqual(os.listdir(project), [])
+        for name in os.listdir(template):
+            shutil.copy2(os.path.join(template, name), project)
+        build = os.path.join(project, "build")
+        configure(self, project, build, self.sdk, "template")
+        run_checked(self, [CMAKE, "--build", build])
+        listed = run_checked(self, ["ctest", "--test-dir", build, "-N"])
+        self.assertIn("my_components_check", listed)
+        # tolvane-check: once the build has the validator, the SDK installs it
+        # and the template's own `ctest --test-dir build` is to pass here.
+
+        layout = os.path.join(self.tmp, "layout-template")
+        install(self, layout, "launcher")
+        run_checked(self, [CMAKE, "--install", build, "--prefix", layout])
+        scripted = harness.built(os.path.join("test-modules", "scripted" + MODULE_SUFFIX))
+        os.makedirs(os.path.join(layout, "monitor"))
+        shutil.copy2(scripted, os.path.join(layout, "monitor", "gui" + MODULE_SUFFIX))
+        if WINDOWS:
+            shutil.copy2(os.path.join(layout, "Tolvane.exe"), os.path.join(layout, "Tolvane"))
+        jobs = os.path.join(self.tmp, "template jobs")
+        os.makedirs(jobs)
+        with open(os.path.join(jobs, DECK_NAME + ".inp"), "w", encoding="utf-8") as f:
+            f.write("!HEADER\n%s\n!NODE\n1, 0.0, 0.0, 0.0\n" % DECK_TEXT)
+        deck = harness.target_path(os.path.join(jobs, DECK_NAME))
+
+        result = harness.run(os.path.join(layout, "Tolvane"), [deck], env=utf8_env(), cwd=jobs)
+        self.assertEqual((result.status, result.err_text()), (0, ""))
+        lines = result.out_text().splitlines()
+        self.assertEqual(lines[:3], [
+            "converter: 4 lines read",
+            'editor: editing "%s" for the solver in %s' % (
+                DECK_TEXT, harness.target_path(os.path.realpath(layout)) + SEP
+                + "FrontISTR-DEV250506"),
+            "editor: settings window closed"])
+        self.assertTrue(lines[3].startswith("MONITOR\t"), lines)
+        # The converter made the model folder, and the monitor ran in it.
+        self.assertTrue(os.path.isdir(os.path.join(jobs, DECK_NAME)))
+
+        recorder = harness.Recorder(harness.Layout.existing(layout, jobs),
+                                    roles=(harness.CONVERTER, harness.EDITOR))
+        recorder.tell(harness.CONVERTER, "stdout", "header:from the recorder\n")
+        result = harness.run(os.path.join(layout, "Tolvane.exe"), [deck],
+                             env=utf8_env(**recorder.env()), cwd=jobs)
+        self.assertEqual((result.status, result.err_text()), (0, ""))
+        self.assertEqual(result.out_text().splitlines(), [
+            "monitor: watching model " + DECK_NAME, "monitor: the run is over"])
+        self.assertEqual(recorder.records(harness.EDITOR)[0].argv[6], "from the recorder")
+
 
 class ReadmeExamples(SdkCase):
     """The C and the C++ converter in the README, built with its CMake
@@ -191,11 +275,38 @@ class ReadmeExamples(SdkCase):
         self.assertEqual(sorted(found), ["c", "cmake", "cpp"])
         return found
 
+    def test_the_find_package_line_takes_any_1x_package(self):
+        """The package is 1.1.0.0: the README's request for 1.0 finds it,
+        a request for 2.0 does not."""
+        [line] = [line for line in self.blocks()["cmake"].splitlines()
+                  if line.startswith("find_package(")]
+        self.assertTrue(line.startswith("find_package(Tolvane 1.0 REQUIRED)"), line)
+        self.installed_sdk()
+        for wanted, found in (("1.0", True), ("2.0", False)):
+            with self.subTest(wanted):
+                project = os.path.join(self.tmp, "version-" + wanted)
+                os.makedirs(project)
+                with open(os.path.join(project, "CMakeLists.txt"), "w") as f:
+                    f.write("cmake_minimum_required(VERSION 3.25)\nproject(v LANGUAGES NONE)\n"
+                            + line.replace("1.0", wanted) + "\n"
+                            + 'message(STATUS "found Tolvane ${Tolvane_VERSION}")\n')
+                done = subprocess.run([CMAKE, "-S", project, "-B", os.path.join(project, "b"),
+                                       "-DCMAKE_PREFIX_PATH=" + self.sdk],
+                                      stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                      stderr=subprocess.STDOUT, timeout=120)
+                out = done.stdout.decode(errors="replace")
+                if found:
+                    self.assertEqual(done.returncode, 0, out)
+                    self.assertIn("found Tolvane %s" % os.environ["TOLVANE_E2E_VERSION"], out)
+                else:
+                    self.assertNotEqual(done.returncode, 0, out)
+                    self.assertIn('compatible with requested version "2.0"', out)
+
     def test_the_examples_build_and_run(self):
         blocks = self.blocks()
         self.installed_sdk()
         scripted = harness.built(os.path.join("test-modules", "scripted" + MODULE_SUFFIX))
-        for language, toolchain in (("c", TOOLCHAINS["C"]), ("cpp", TOOLCHAINS["CXX"])):
+        for language in ("c", "cpp"):
             with self.subTest(language):
                 project = os.path.join(self.tmp, "readme-" + language)
                 os.makedirs(project)
@@ -206,8 +317,7 @@ class ReadmeExamples(SdkCase):
                 layout = os.path.join(self.tmp, "readme-layout-" + language)
                 install(self, layout, "launcher")
                 build = os.path.join(project, "build")
-                run_checked(self, [CMAKE, "-S", project, "-B", build,
-                                   "-DCMAKE_PREFIX_PATH=" + self.sdk] + toolchain)
+                configure(self, project, build, self.sdk, language)
                 run_checked(self, [CMAKE, "--build", build])
                 run_checked(self, [CMAKE, "--install", build, "--prefix", layout])
                 for module in ("editor.gui", "monitor.gui"):
@@ -264,18 +374,83 @@ class Packages(unittest.TestCase):
                         self.packages)
         self.assertTrue(self.packages["demo"].startswith("Tolvane-demo-%s-" % version),
                         self.packages)
-        with zipfile.ZipFile(os.path.join(self.tmp, self.packages["product"])) as archive:
-            product = set(archive.namelist())
+        product = self.names("product")
         launcher = "Tolvane.exe" if WINDOWS else "Tolvane"
         for name in (launcher, "session.xml", "README.md", "tools/", "exes/",
-                     "FrontISTR-DEV250506/", "include/tolvane/component.h",
+                     "FrontISTR-DEV250506/", "LICENSE", "THIRD-PARTY-NOTICES.txt",
+                     "docs/components.md", "include/tolvane/component.h",
                      "include/tolvane/component.hpp", "lib/cmake/Tolvane/TolvaneConfig.cmake",
-                     "lib/cmake/Tolvane/TolvaneConfigVersion.cmake"):
+                     "lib/cmake/Tolvane/TolvaneConfigVersion.cmake",
+                     "share/tolvane/cmake/mingw-w64-x86_64.cmake",
+                     "share/tolvane/cmake/clang-mingw-w64-x86_64.cmake",
+                     "share/tolvane/cmake/wine-run.sh", "share/tolvane/template/CMakeLists.txt",
+                     "share/tolvane/template/README.md"):
             self.assertIn(name, product)
+        if os.path.exists(harness.built("tolvane-check" + harness.SUFFIX)):
+            self.assertIn("bin/tolvane-check" + harness.SUFFIX, product)
+        for name in ("LICENSE", "THIRD-PARTY-NOTICES.txt"):
+            self.assertIn(name, self.names("demo"))
         stand_ins = [n for n in product if n.startswith(("tools/", "exes/", "inp_converter/",
                                                          "editor/", "monitor/", "samples/"))
                      and not n.endswith("/")]
         self.assertEqual(stand_ins, [], "demo components in the product")
+
+    def names(self, which):
+        """The archive's entries, each once."""
+        with zipfile.ZipFile(os.path.join(self.tmp, self.packages[which])) as archive:
+            names = archive.namelist()
+        repeated = [name for name, count in collections.Counter(names).items() if count > 1]
+        self.assertEqual(repeated, [], "entries stored twice in " + which)
+        return set(names)
+
+    def installed(self, *components):
+        """The entries that `cmake --install` of the components (none: a
+        plain install) puts into one empty folder, as an archive names them."""
+        prefix = tempfile.mkdtemp(prefix="install ", dir=self.tmp)
+        for component in components or (None,):
+            run_checked(self, [CMAKE, "--install", harness.BUILD_DIR, "--prefix", prefix]
+                        + (["--component", component] if component else []))
+        names = set()
+        for folder, folders, files in os.walk(prefix):
+            relative = os.path.relpath(folder, prefix).replace(os.sep, "/")
+            inside = "" if relative == "." else relative + "/"
+            names.update(inside + name + "/" for name in folders)
+            names.update(inside + name for name in files)
+        return names
+
+    def test_a_plain_install_is_the_product_and_the_demo_needs_asking_for(self):
+        self.assertEqual(self.installed(), self.names("product"))
+        self.assertEqual(self.installed("launcher", "docs", "demo"), self.names("demo"))
+        self.assertNotIn("samples/beam.inp", self.installed())
+        for component in ("launcher", "sdk", "demo"):
+            with self.subTest(component):
+                self.assertLessEqual({"LICENSE", "THIRD-PARTY-NOTICES.txt"},
+                                     self.installed(component))
+
+    def test_what_the_docs_name_is_in_the_product(self):
+        """Every link of README.md and docs/components.md, and every SDK
+        path they name, is in the product; the figures' bench scripts are
+        the source tree's."""
+        product = self.names("product")
+        for document in ("README.md", "docs/components.md"):
+            with open(os.path.join(SOURCE_DIR, document), encoding="utf-8") as f:
+                text = "\n## ".join(section for section in f.read().split("\n## ")
+                                     if not section.startswith("Measured figures"))
+            folder = os.path.dirname(document)
+            named = [os.path.normpath(os.path.join(folder, link.split("#")[0])).replace(os.sep, "/")
+                     for link in re.findall(r"\]\(([^)#][^)]*)\)", text)]
+            named += re.findall(r"`((?:share/tolvane|include/tolvane|lib/cmake/Tolvane)/[^`]*)`",
+                                text)
+            if re.search(r"`bin/tolvane-check", text):
+                named.append("bin/tolvane-check" + harness.SUFFIX)
+            self.assertTrue(named, document)
+            for name in named:
+                if name.startswith("bin/") and not os.path.exists(
+                        harness.built("tolvane-check" + harness.SUFFIX)):
+                    continue  # the validator joins the SDK once the build has it
+                with self.subTest(document=document, name=name):
+                    self.assertTrue(name in product or name.rstrip("/") + "/" in product,
+                                    sorted(product))
 
     def test_the_product_runs_with_recording_components(self):
         folder = self.unpacked("product")
