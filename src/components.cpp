@@ -18,72 +18,70 @@ SymbolFinder& finder() {
   return current;
 }
 
-// "inp_converter.main" is the library inp_converter/main.<suffix> in the
-// launcher's own directory.
-std::string module_file(const std::string& module) {
+// "inp_converter.main" is the library inp_converter/main.<suffix> in
+// folder.
+std::string module_file(const std::string& folder, const std::string& module) {
   const auto dot = module.find('.');
-  return os::path::join(program_directory(),
-                        os::path::join(module.substr(0, dot),
-                                       module.substr(dot + 1) + platform::module_suffix));
+  return os::path::join(folder, os::path::join(module.substr(0, dot),
+                                               module.substr(dot + 1) + platform::module_suffix));
 }
-
-// What binding one entry needs to know; where is a literal, as a crash
-// in a module's initialisers names it.
-struct EntryName {
-  const char* module;
-  const char* entry;
-  std::uint32_t kind;
-  const char* where;
-};
-constexpr EntryName converter_entry{"inp_converter.main", "CONVERTER", TOLVANE_ENTRY_CONVERTER,
-                                    "import CONVERTER from inp_converter.main"};
-constexpr EntryName editor_entry{"editor.gui", "EDITOR", TOLVANE_ENTRY_EDITOR,
-                                 "import EDITOR from editor.gui"};
-constexpr EntryName monitor_entry{"monitor.gui", "MONITOR", TOLVANE_ENTRY_MONITOR,
-                                  "import MONITOR from monitor.gui"};
 
 // A missing symbol is null. Loading a module that is loaded already only
 // counts it once more; none is ever unloaded. Loading runs the module's
 // initialisers.
-void* find(const EntryName& name, const std::string& symbol) {
+void* find(const EntryName& name, const std::string& file, const std::string& symbol) {
   if (finder()) return finder()(name.module, symbol);
   const CallInProgress in_progress(name.where);
-  return platform::find_symbol(platform::load_module(name.where, module_file(name.module)),
-                               symbol.c_str());
+  return platform::find_symbol(platform::load_module(name.where, file), symbol.c_str());
 }
 
 std::string version_of(const tolvane_declaration& declaration) {
   return std::to_string(declaration.major) + "." + std::to_string(declaration.minor);
 }
 
-// The entry, once its declaration says that it is what the name promises.
-template <class Entry>
-Entry bind(const EntryName& name) {
+}  // namespace
+
+BoundEntry bind_entry(const EntryName& name, const std::string& folder) {
   const std::string where = name.where, entry = name.entry, module = name.module;
-  const std::string file = finder() ? module : module_file(module);
-  void* address = find(name, entry);
+  const std::string file = finder() ? module : module_file(folder, module);
+  const std::string cpp_export = "TOLVANE_EXPORT_" + entry + "(Class)";
+  const std::string c_declare = "TOLVANE_DECLARE_" + entry;
+  void* address = find(name, file, entry);
   if (address == nullptr)
     throw Failure(where, kind::binding,
-                  "cannot import name '" + entry + "' from '" + module + "' (" + file + ")");
+                  "cannot import name '" + entry + "' from '" + module + "' (" + file +
+                      "): export it with " + cpp_export + " in C++, or TOLVANE_EXPORT and " +
+                      c_declare + " in C");
   const auto* declaration =
-      static_cast<const tolvane_declaration*>(find(name, "tolvane_declaration_" + entry));
-  const auto refuse = [&](const std::string& found, const std::string& why) {
+      static_cast<const tolvane_declaration*>(find(name, file, "tolvane_declaration_" + entry));
+  const auto refuse = [&](const std::string& why, const std::string& found,
+                          const std::string& expected) {
     return Failure(where, kind::binding,
-                   file + ": " + why + " (found " + found + ", expected " +
-                       std::to_string(TOLVANE_INTERFACE_MAJOR) + ".x)");
+                   file + ": " + entry + " " + why + " (found " + found + ", expected " + expected +
+                       ")");
   };
+  const std::string any_minor = std::to_string(TOLVANE_INTERFACE_MAJOR) + ".x";
   if (declaration == nullptr || declaration->magic != TOLVANE_DECLARATION_MAGIC)
-    throw refuse("no declaration",
-                 entry + " has no declaration of the component interface it was built for");
+    throw refuse("has no declaration of the component interface it was built for: add " +
+                     c_declare + " after it, or export it with " + cpp_export,
+                 "no declaration", any_minor);
   if (declaration->major != TOLVANE_INTERFACE_MAJOR)
-    throw refuse("interface " + version_of(*declaration),
-                 entry + " was built for another major version of the component interface");
+    throw refuse("was built for another major version of the component interface",
+                 "interface " + version_of(*declaration), any_minor);
+  // A newer minor version may count on what this launcher does not do.
+  if (declaration->minor > TOLVANE_INTERFACE_MINOR)
+    throw refuse("was built for a newer minor version of the component interface",
+                 "interface " + version_of(*declaration),
+                 std::to_string(TOLVANE_INTERFACE_MAJOR) + "." +
+                     std::to_string(TOLVANE_INTERFACE_MINOR) + " or older");
   if (declaration->entry_kind != name.kind ||
       reinterpret_cast<void*>(declaration->entry) != address)
-    throw refuse("interface " + version_of(*declaration),
-                 entry + " is not the entry that its declaration describes");
-  return reinterpret_cast<Entry>(declaration->entry);
+    throw refuse("is not the entry that its declaration describes",
+                 "interface " + version_of(*declaration), any_minor);
+  return {declaration->entry, declaration->major, declaration->minor};
 }
+
+namespace {
 
 [[noreturn]] void missing_operation(const char* where, const char* operation) {
   throw Failure(where, kind::binding,
@@ -104,10 +102,11 @@ void abandon(const void* object) noexcept {
 }
 
 ComponentEntries bind_components() {
+  const std::string& folder = program_directory();
   ComponentEntries entries;
-  entries.converter = bind<tolvane_converter_entry>(converter_entry);
-  entries.editor = bind<tolvane_editor_entry>(editor_entry);
-  entries.monitor = bind<tolvane_monitor_entry>(monitor_entry);
+  entries.converter = bind_entry(converter_entry, folder);
+  entries.editor = bind_entry(editor_entry, folder);
+  entries.monitor = bind_entry(monitor_entry, folder);
   return entries;
 }
 

@@ -7,6 +7,7 @@
 
 #include <cxxabi.h>
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -19,10 +20,39 @@
 
 namespace tolvane {
 
+// What binding one entry needs to know; where is a literal, as a crash in
+// a module's initialisers names it.
+struct EntryName {
+  const char* module;
+  const char* entry;
+  std::uint32_t kind;
+  const char* where;
+};
+inline constexpr EntryName converter_entry{"inp_converter.main", "CONVERTER",
+                                           TOLVANE_ENTRY_CONVERTER,
+                                           "import CONVERTER from inp_converter.main"};
+inline constexpr EntryName editor_entry{"editor.gui", "EDITOR", TOLVANE_ENTRY_EDITOR,
+                                        "import EDITOR from editor.gui"};
+inline constexpr EntryName monitor_entry{"monitor.gui", "MONITOR", TOLVANE_ENTRY_MONITOR,
+                                         "import MONITOR from monitor.gui"};
+
+// An entry as its module declares it: the interface version stays known,
+// for a launcher that adapts to what an older minor version expects.
+struct BoundEntry {
+  tolvane_function address = nullptr;
+  std::uint16_t major = 0;
+  std::uint16_t minor = 0;
+
+  template <class Entry>
+  Entry as() const {
+    return reinterpret_cast<Entry>(address);
+  }
+};
+
 struct ComponentEntries {
-  tolvane_converter_entry converter = nullptr;
-  tolvane_editor_entry editor = nullptr;
-  tolvane_monitor_entry monitor = nullptr;
+  BoundEntry converter;
+  BoundEntry editor;
+  BoundEntry monitor;
 };
 
 // The address of an exported symbol of a module ("inp_converter.main"),
@@ -33,8 +63,14 @@ using SymbolFinder = std::function<void*(const std::string& module, const std::s
 // modules from the launcher's own directory.
 void set_symbol_finder(SymbolFinder finder);
 
-// Binds CONVERTER, EDITOR and MONITOR, in that order, each checked against
-// its declaration.
+// Binds the entry from its module in folder, checked against its
+// declaration: refused when the module is missing, when the entry or its
+// declaration is, when it was built for another major or a newer minor
+// version of the interface, or when it is not what its declaration says.
+BoundEntry bind_entry(const EntryName& name, const std::string& folder);
+
+// Binds CONVERTER, EDITOR and MONITOR from the launcher's own folder, in
+// that order.
 ComponentEntries bind_components();
 
 // Where a component reports its failure: the first kind and message of

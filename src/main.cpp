@@ -122,7 +122,8 @@ void Tolvane::python_exe() {
   {
     auto convert = construct<tolvane_converter>(
         "CONVERTER", "CONVERTER.release", [&](tolvane_error* error) {
-          return entries.converter(inp_path.c_str(), dir_path.c_str(), error);
+          return entries.converter.as<tolvane_converter_entry>()(inp_path.c_str(),
+                                                                 dir_path.c_str(), error);
         });
     operate("CONVERTER.main",
             [&](tolvane_error* error) { return convert->ops->main(convert.get(), error); });
@@ -135,7 +136,8 @@ void Tolvane::python_exe() {
   {
     auto editor =
         construct<tolvane_editor>("EDITOR", "EDITOR.release", [&](tolvane_error* error) {
-          return entries.editor(inp_path.c_str(), setting->c_str(), error);
+          return entries.editor.as<tolvane_editor_entry>()(inp_path.c_str(), setting->c_str(),
+                                                           error);
         });
     operate("EDITOR.editor", [&](tolvane_error* error) {
       return editor->ops->editor(editor.get(), header ? header->c_str() : nullptr, exepath.c_str(),
@@ -154,7 +156,8 @@ void Tolvane::python_exe() {
   auto run = std::make_shared<MonitorRun>(MonitorRun{
       os::path::join(os::path::join(*root_dir, "exes"), "res2frd.exe"),
       construct<tolvane_monitor>("MONITOR", "MONITOR.release", [&](tolvane_error* error) {
-        return entries.monitor(model_path.c_str(), setting->c_str(), nullptr, error);
+        return entries.monitor.as<tolvane_monitor_entry>()(model_path.c_str(), setting->c_str(),
+                                                           nullptr, error);
       })});
   tolvane_monitor& monitor = *run->monitor;
   monitor.res2frd_path = run->res2frd_path.c_str();

@@ -12,12 +12,13 @@ namespace tolvane::platform {
 const char* const module_suffix = ".so";
 
 void* load_module(const std::string& where, const std::string& path) {
+  if (::access(path.c_str(), F_OK) != 0)
+    throw Failure(where, kind::binding, "no such component module: " + path);
   if (void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) return handle;
   const std::string reason = ::dlerror();
   // dlerror names the file it could not open, but does not say whether
   // that is the module or a library that the module needs.
-  const bool dependency_missing = ::access(path.c_str(), F_OK) == 0 &&
-                                  !reason.starts_with(path + ":") &&
+  const bool dependency_missing = !reason.starts_with(path + ":") &&
                                   reason.find("cannot open shared object file") != std::string::npos;
   throw Failure(where, kind::binding,
                 dependency_missing

@@ -43,6 +43,8 @@ void win32::restrict_dll_search() {
 
 void* load_module(const std::string& where, const std::string& path) {
   const std::wstring file = win32::wide(path);
+  if (GetFileAttributesW(file.c_str()) == INVALID_FILE_ATTRIBUTES)
+    throw Failure(where, kind::binding, "no such component module: " + path);
   if (search_flags_supported)
     add_dll_directory(win32::wide(paths::dirname(paths::Flavour::windows, path)).c_str());
   // The module's own folder is searched for the libraries it needs, then
@@ -55,8 +57,7 @@ void* load_module(const std::string& where, const std::string& path) {
   const DWORD code = GetLastError();
   // Error 126 names no file: for a module that is there, it is one of the
   // libraries that the module depends on that is missing.
-  const bool module_exists = GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES;
-  const std::string reason = code == ERROR_MOD_NOT_FOUND && module_exists
+  const std::string reason = code == ERROR_MOD_NOT_FOUND
                                  ? "a library that the module depends on is missing: "
                                  : "";
   throw win32::failure_of_kind(where, kind::binding, path + ": " + reason + "LoadLibraryExW", code,

@@ -10,7 +10,7 @@ extern const char* const module_suffix;  // ".dll" or ".so"
 
 // Loads a shared library by its full path (never through a search path)
 // and never unloads it. A failure names the module and the system's
-// reason.
+// reason; a module that is not there says so.
 void* load_module(const std::string& where, const std::string& path);
 
 // The address of an exported symbol, or null when the module has none of

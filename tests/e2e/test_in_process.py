@@ -149,25 +149,33 @@ class Failures(InProcess):
         self.assertEqual(result.err_text().count("\n"), 1, result.err_text())
 
     def test_a_missing_module_stops_the_run_before_the_converter(self):
-        os.remove(os.path.join(self.layout.root, "monitor", "gui" + MODULE_SUFFIX))
+        module = os.path.join(self.layout.root, "monitor", "gui" + MODULE_SUFFIX)
+        os.remove(module)
         result = self.run_launcher()
         self.assert_failure(result, "import MONITOR from monitor.gui", "ImportError")
+        self.assertTrue(result.err_text().endswith(": no such component module: %s\n"
+                                                   % self.cwd(module)), result.err_text())
         self.assertEqual(result.stdout, b"")
 
     def test_a_module_without_its_entry_names_the_entry(self):
         shutil.copy2(empty_library(), os.path.join(self.layout.root, "editor", "gui" + MODULE_SUFFIX))
         result = self.run_launcher()
         self.assert_failure(result, "import EDITOR from editor.gui", "ImportError")
-        self.assertIn("EDITOR", result.err_text().split("ImportError: ", 1)[1])
+        self.assertIn("export it with TOLVANE_EXPORT_EDITOR(Class) in C++, or TOLVANE_EXPORT and "
+                      "TOLVANE_DECLARE_EDITOR in C", result.err_text())
         self.assertEqual(result.stdout, b"")
 
     def test_a_module_built_for_another_interface_is_refused_before_any_call(self):
-        expected = "expected 1.x)"
-        for name, found, says in (
-                ("wrong_major", "found interface 2.0", "another major version"),
-                ("undeclared", "found no declaration", "has no declaration"),
-                ("data_entry", "found interface 1.0", "is not the entry"),
-                ("wrong_kind", "found interface 1.0", "is not the entry")):
+        any_minor = "expected 1.x)"
+        for name, found, expected, says in (
+                ("wrong_major", "found interface 2.0", any_minor, "another major version"),
+                ("newer_minor", "found interface 1.1", "expected 1.0 or older)",
+                 "a newer minor version"),
+                ("undeclared", "found no declaration", any_minor,
+                 "has no declaration of the component interface it was built for: add "
+                 "TOLVANE_DECLARE_EDITOR after it, or export it with TOLVANE_EXPORT_EDITOR(Class)"),
+                ("data_entry", "found interface 1.0", any_minor, "is not the entry"),
+                ("wrong_kind", "found interface 1.0", any_minor, "is not the entry")):
             with self.subTest(name):
                 module = os.path.join(self.layout.root, "editor", "gui" + MODULE_SUFFIX)
                 shutil.copy2(harness.built(os.path.join("test-modules",

@@ -4,6 +4,8 @@
  *   REFUSED_UNDECLARED   EDITOR without its declaration
  *   REFUSED_DATA_ENTRY   EDITOR is data; its declaration names a function
  *   REFUSED_WRONG_KIND   EDITOR declared as a monitor entry
+ *   REFUSED_NEWER_MINOR  declared for a newer minor version than the
+ *                        launcher's, whose promises it may count on
  * The declarations are written out by hand, as no module built with
  * component.h's macros could get them wrong. */
 #include <tolvane/component.h>
@@ -34,6 +36,10 @@ TOLVANE_EXPORT const tolvane_declaration tolvane_declaration_EDITOR = {
 TOLVANE_EXPORT const tolvane_declaration tolvane_declaration_EDITOR = {
     TOLVANE_DECLARATION_MAGIC, TOLVANE_INTERFACE_MAJOR, TOLVANE_INTERFACE_MINOR,
     TOLVANE_ENTRY_EDITOR, 0, (tolvane_function)make_editor};
+#elif defined(REFUSED_NEWER_MINOR)
+TOLVANE_EXPORT const tolvane_declaration tolvane_declaration_EDITOR = {
+    TOLVANE_DECLARATION_MAGIC, TOLVANE_INTERFACE_MAJOR, TOLVANE_INTERFACE_MINOR + 1,
+    TOLVANE_ENTRY_EDITOR, 0, (tolvane_function)EDITOR};
 #elif defined(REFUSED_WRONG_KIND)
 TOLVANE_EXPORT const tolvane_declaration tolvane_declaration_EDITOR = {
     TOLVANE_DECLARATION_MAGIC, TOLVANE_INTERFACE_MAJOR, TOLVANE_INTERFACE_MINOR,
