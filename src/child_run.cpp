@@ -13,20 +13,32 @@ namespace tolvane {
 namespace {
 
 using namespace std::chrono_literals;
+using Sink = platform::Child::Sink;
 constexpr auto grace = 250ms;
 
+// Ends a child that is still running at a deadline.
+void end_at_deadline(platform::Child& child) {
+  child.terminate();
+  child.wait(std::nullopt, false);
+}
+
 [[noreturn]] void end_after_interrupt(platform::Child& child, const std::string& where) {
-  if (child.wait(platform::Clock::now() + grace, false) == platform::Child::Wait::timed_out) {
-    child.terminate();
-    child.wait(std::nullopt, false);
-  }
+  if (child.wait(platform::Clock::now() + grace, false) == platform::Child::Wait::timed_out)
+    end_at_deadline(child);
   platform::take_interrupt();
   throw Failure(where, kind::interrupted, "interrupted");
 }
 
-std::uint32_t wait_for_exit(platform::Child& child, const std::string& where) {
-  if (child.wait(std::nullopt, true) == platform::Child::Wait::interrupted)
-    end_after_interrupt(child, where);
+// The exit code, or nullopt when the child was still running at the
+// deadline and has been ended.
+std::optional<std::uint32_t> wait_for_exit(platform::Child& child, const std::string& where,
+                                           std::optional<platform::Clock::time_point> deadline) {
+  const auto waited = child.wait(deadline, true);
+  if (waited == platform::Child::Wait::interrupted) end_after_interrupt(child, where);
+  if (waited == platform::Child::Wait::timed_out) {
+    end_at_deadline(child);
+    return std::nullopt;
+  }
   // Ctrl-C reaches the child and the launcher at once, but the launcher's
   // console handler runs on a thread of its own and may come second: a
   // child that Ctrl-C ended gets the interrupt a moment to arrive.
@@ -51,10 +63,11 @@ void check_arguments(const std::string& where, const std::vector<std::string>& a
 // 1359 then, and its handler may come a moment later), else with the
 // start's failure.
 void start(platform::Child& child, const std::string& where, const std::string& program,
-           const std::vector<std::string>& argv, bool capture_output) {
+           const std::vector<std::string>& argv, platform::Child::Sink output,
+           platform::Child::Sink errors) {
   check_interrupt(where);
   check_arguments(where, argv);
-  if (auto failed = child.start(program, argv, capture_output)) {
+  if (auto failed = child.start(program, argv, output, errors)) {
     if (failed->kind() != kind::not_found)
       platform::wait_for_interrupt(platform::Clock::now() + grace);
     check_interrupt(where);
@@ -62,27 +75,24 @@ void start(platform::Child& child, const std::string& where, const std::string& 
   }
 }
 
-}  // namespace
-
-std::uint32_t run_component(const std::string& where, const std::string& program,
-                            const std::vector<std::string>& argv) {
+ConverterResult converted(const std::string& where, const std::string& program,
+                          const std::vector<std::string>& argv, Sink errors,
+                          std::optional<platform::Clock::time_point> deadline) {
   platform::Child child(where);
-  start(child, where, program, argv, false);
-  return wait_for_exit(child, where);
-}
-
-ConverterResult run_converter(const std::string& where, const std::string& program,
-                              const std::vector<std::string>& argv) {
-  platform::Child child(where);
-  start(child, where, program, argv, true);
+  start(child, where, program, argv, Sink::pipe, errors);
   auto decoder = platform::make_output_decoder();
   LastLine last;
   ConverterResult result;
   std::string chunk, text;
   bool valid = true;
   for (;;) {
-    const auto event = child.read(chunk);
+    const auto event = child.read(chunk, deadline);
     if (event == platform::Child::Event::interrupted) end_after_interrupt(child, where);
+    if (event == platform::Child::Event::timed_out) {
+      end_at_deadline(child);
+      result.timed_out = true;
+      return result;
+    }
     if (event == platform::Child::Event::end) break;
     // After an invalid byte the rest is still drained, so the converter is
     // never left blocked on a full pipe.
@@ -92,13 +102,47 @@ ConverterResult run_converter(const std::string& where, const std::string& progr
     last.feed(text);
   }
   if (valid && !decoder->finish()) valid = false;
-  result.exit_code = wait_for_exit(child, where);
+  const auto exit_code = wait_for_exit(child, where, deadline);
+  if (!exit_code) {
+    result.timed_out = true;
+    return result;
+  }
+  result.exit_code = *exit_code;
   if (!valid)
     result.decode_error = "the output is not valid " + decoder->name() + " text";
   else
     result.last_line = last.last();
   result.last_line_too_long = last.last_too_long();
   return result;
+}
+
+}  // namespace
+
+std::uint32_t run_component(const std::string& where, const std::string& program,
+                            const std::vector<std::string>& argv) {
+  platform::Child child(where);
+  start(child, where, program, argv, Sink::inherited, Sink::inherited);
+  return *wait_for_exit(child, where, std::nullopt);
+}
+
+std::optional<std::uint32_t> run_component_until(const std::string& where,
+                                                 const std::string& program,
+                                                 const std::vector<std::string>& argv,
+                                                 platform::Clock::time_point deadline) {
+  platform::Child child(where);
+  start(child, where, program, argv, Sink::discarded, Sink::discarded);
+  return wait_for_exit(child, where, deadline);
+}
+
+ConverterResult run_converter(const std::string& where, const std::string& program,
+                              const std::vector<std::string>& argv) {
+  return converted(where, program, argv, Sink::inherited, std::nullopt);
+}
+
+ConverterResult run_converter_until(const std::string& where, const std::string& program,
+                                    const std::vector<std::string>& argv,
+                                    platform::Clock::time_point deadline) {
+  return converted(where, program, argv, Sink::discarded, deadline);
 }
 
 }  // namespace tolvane

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/interrupts.hpp"
+
 namespace tolvane {
 
 // Exit code of a child whose standard output is the launcher's own. An
@@ -15,6 +17,15 @@ namespace tolvane {
 // before anything is started, here and in run_converter.
 std::uint32_t run_component(const std::string& where, const std::string& program,
                             const std::vector<std::string>& argv);
+
+// The same with a time limit, for a caller that must not wait for ever and
+// shows only lines of its own (a check of a component): the child's output
+// goes to the null device, and nullopt says that it was still running at
+// the deadline, and was ended.
+std::optional<std::uint32_t> run_component_until(const std::string& where,
+                                                 const std::string& program,
+                                                 const std::vector<std::string>& argv,
+                                                 platform::Clock::time_point deadline);
 
 struct ConverterResult {
   std::uint32_t exit_code = 0;
@@ -25,11 +36,19 @@ struct ConverterResult {
   bool last_line_too_long = false;
   // Set when the output is not valid text in the expected encoding.
   std::optional<std::string> decode_error;
+  // The converter was still running at the deadline, and was ended.
+  bool timed_out = false;
 };
 
 // Runs the converter with its output on a pipe, drained and decoded as it
 // streams.
 ConverterResult run_converter(const std::string& where, const std::string& program,
                               const std::vector<std::string>& argv);
+
+// The same with a time limit, for a caller that shows only lines of its
+// own: the converter's standard error goes to the null device.
+ConverterResult run_converter_until(const std::string& where, const std::string& program,
+                                    const std::vector<std::string>& argv,
+                                    platform::Clock::time_point deadline);
 
 }  // namespace tolvane

@@ -59,12 +59,18 @@ struct SpawnSetup {
   }
 
   // The name of the call that failed and its error, or nullopt.
-  std::optional<std::pair<const char*, int>> prepare(int capture_fd) {
+  std::optional<std::pair<const char*, int>> prepare(int pipe_fd, Child::Sink output,
+                                                     Child::Sink errors) {
     if (const int e = posix_spawn_file_actions_init(&actions)) return {{"posix_spawn_file_actions_init", e}};
     have_actions = true;
-    if (capture_fd >= 0)
-      if (const int e = posix_spawn_file_actions_adddup2(&actions, capture_fd, 1))
-        return {{"posix_spawn_file_actions_adddup2", e}};
+    for (const auto& [target, sink] : {std::pair{1, output}, std::pair{2, errors}}) {
+      if (sink == Child::Sink::pipe)
+        if (const int e = posix_spawn_file_actions_adddup2(&actions, pipe_fd, target))
+          return {{"posix_spawn_file_actions_adddup2", e}};
+      if (sink == Child::Sink::discarded)
+        if (const int e = posix_spawn_file_actions_addopen(&actions, target, "/dev/null", O_WRONLY, 0))
+          return {{"posix_spawn_file_actions_addopen", e}};
+    }
     if (const int e = posix_spawnattr_init(&attributes)) return {{"posix_spawnattr_init", e}};
     have_attributes = true;
     sigset_t defaults, mask;
@@ -90,8 +96,9 @@ Child::Child(const std::string& where) : state_(std::make_unique<State>()) {
 }
 
 std::optional<Failure> Child::start(const std::string& program, const std::vector<std::string>& argv,
-                                    bool capture_output) {
+                                    Sink output, Sink errors) {
   const std::string& where = state_->where;
+  const bool capture_output = output == Sink::pipe;
   int out_pipe[2] = {-1, -1};
   if (capture_output && ::pipe2(out_pipe, O_CLOEXEC) != 0) return posix::failure(where, "pipe2", errno);
   const auto close_pipe = [&] {
@@ -100,7 +107,7 @@ std::optional<Failure> Child::start(const std::string& program, const std::vecto
   };
 
   SpawnSetup setup;
-  if (const auto failed = setup.prepare(out_pipe[1])) {
+  if (const auto failed = setup.prepare(out_pipe[1], output, errors)) {
     close_pipe();
     return posix::failure(where, failed->first, failed->second);
   }
@@ -140,10 +147,11 @@ Child::~Child() {
   if (state_->out_fd >= 0) ::close(state_->out_fd);
 }
 
-Child::Event Child::read(std::string& chunk) {
+Child::Event Child::read(std::string& chunk, std::optional<Clock::time_point> deadline) {
   constexpr std::size_t piece = std::size_t{256} * 1024;
   for (;;) {
     if (posix::interrupt_recorded()) return Event::interrupted;
+    if (deadline && Clock::now() >= *deadline) return Event::timed_out;
     chunk.resize(piece);
     const ssize_t n = ::read(state_->out_fd, chunk.data(), piece);
     if (n > 0) {
@@ -152,7 +160,7 @@ Child::Event Child::read(std::string& chunk) {
     }
     if (n == 0) return Event::end;
     if (errno != EINTR && errno != EAGAIN) throw posix::failure(state_->where, "read", errno);
-    posix::wait_for_wake(std::nullopt, state_->out_fd);
+    posix::wait_for_wake(deadline, state_->out_fd);
   }
 }
 

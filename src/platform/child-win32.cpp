@@ -99,17 +99,20 @@ HANDLE inheritable_copy(HANDLE h) {
   return copy;
 }
 
-// Waits for the pending read until it completes (true), or until an
-// interrupt is recorded or the wait fails (false). A wake-up of the
-// interrupt event that no interrupt goes with (one taken meanwhile) is
-// reset, so that it cannot keep the next waits from sleeping.
-bool wait_for_read(HANDLE read_done) {
+enum class ReadWait { completed, interrupted, timed_out, failed };
+
+// Waits for the pending read until it completes, an interrupt is recorded,
+// the deadline passes or the wait fails. A wake-up of the interrupt event
+// that no interrupt goes with (one taken meanwhile) is reset, so that it
+// cannot keep the next waits from sleeping.
+ReadWait wait_for_read(HANDLE read_done, std::optional<Clock::time_point> deadline) {
   for (;;) {
-    if (win32::interrupt_recorded()) return false;
+    if (win32::interrupt_recorded()) return ReadWait::interrupted;
     HANDLE events[2] = {read_done, win32::interrupt_event()};
-    const DWORD r = WaitForMultipleObjects(2, events, FALSE, INFINITE);
-    if (r == WAIT_OBJECT_0) return true;
-    if (r != WAIT_OBJECT_0 + 1) return false;
+    const DWORD r = WaitForMultipleObjects(2, events, FALSE, win32::milliseconds_until(deadline));
+    if (r == WAIT_OBJECT_0) return ReadWait::completed;
+    if (r == WAIT_TIMEOUT) return ReadWait::timed_out;
+    if (r != WAIT_OBJECT_0 + 1) return ReadWait::failed;
     if (!win32::interrupt_recorded()) ResetEvent(win32::interrupt_event());
   }
 }
@@ -121,8 +124,9 @@ Child::Child(const std::string& where) : state_(std::make_unique<State>()) {
 }
 
 std::optional<Failure> Child::start(const std::string& program, const std::vector<std::string>& argv,
-                                    bool capture_output) {
+                                    Sink output, Sink errors) {
   const std::string& where = state_->where;
+  const bool capture_output = output == Sink::pipe;
   // The application name is always given: with none, an unquoted path with
   // blanks would be tried piece by piece.
   const std::wstring application = wide(program);
@@ -140,12 +144,23 @@ std::optional<Failure> Child::start(const std::string& program, const std::vecto
   if (capture_output)
     if (auto failed = make_output_pipe(where, state_->out_read, pipe_write.handle)) return failed;
 
+  OwnedHandle null_device;
+  if (output == Sink::discarded || errors == Sink::discarded) {
+    null_device.handle = CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                     nullptr, OPEN_EXISTING, 0, nullptr);
+    if (null_device.handle == INVALID_HANDLE_VALUE)
+      return win32::failure(where, "CreateFileW(NUL)", GetLastError());
+  }
+  const auto sunk = [&](Sink sink, DWORD own) {
+    return sink == Sink::pipe ? pipe_write.handle
+           : sink == Sink::discarded ? null_device.handle
+                                     : GetStdHandle(own);
+  };
   // The child's copies; closed here once the child has its own.
   const OwnedHandle std_handles[3] = {
       OwnedHandle(inheritable_copy(GetStdHandle(STD_INPUT_HANDLE))),
-      OwnedHandle(inheritable_copy(capture_output ? pipe_write.handle
-                                                  : GetStdHandle(STD_OUTPUT_HANDLE))),
-      OwnedHandle(inheritable_copy(GetStdHandle(STD_ERROR_HANDLE)))};
+      OwnedHandle(inheritable_copy(sunk(output, STD_OUTPUT_HANDLE))),
+      OwnedHandle(inheritable_copy(sunk(errors, STD_ERROR_HANDLE)))};
   // Windows 7 and earlier give consoles pseudo-handles (low bits 11), which
   // a handle list refuses; they reach the child through its console anyway.
   HANDLE inherited[3];
@@ -194,7 +209,7 @@ std::optional<Failure> Child::start(const std::string& program, const std::vecto
 
 Child::~Child() = default;
 
-Child::Event Child::read(std::string& chunk) {
+Child::Event Child::read(std::string& chunk, std::optional<Clock::time_point> deadline) {
   constexpr DWORD piece = 256 * 1024;
   for (;;) {
     if (win32::interrupt_recorded()) return Event::interrupted;
@@ -206,12 +221,18 @@ Child::Event Child::read(std::string& chunk) {
     if (!ReadFile(state_->out_read, chunk.data(), piece, &got, &state_->overlapped)) {
       DWORD code = GetLastError();
       if (code == ERROR_IO_PENDING) {
-        if (!wait_for_read(state_->read_done)) {
+        const ReadWait waited = wait_for_read(state_->read_done, deadline);
+        if (waited != ReadWait::completed) {
           // The read must be over before chunk and the OVERLAPPED go.
           const DWORD wait_error = GetLastError();
           CancelIoEx(state_->out_read, &state_->overlapped);
           GetOverlappedResult(state_->out_read, &state_->overlapped, &got, TRUE);
-          if (win32::interrupt_recorded()) return Event::interrupted;
+          if (got > 0) {
+            chunk.resize(got);
+            return Event::data;
+          }
+          if (waited == ReadWait::interrupted) return Event::interrupted;
+          if (waited == ReadWait::timed_out) return Event::timed_out;
           throw win32::failure(state_->where, "WaitForMultipleObjects", wait_error);
         }
         if (GetOverlappedResult(state_->out_read, &state_->overlapped, &got, TRUE))

@@ -18,7 +18,12 @@ extern const std::uint32_t interrupted_exit_code;
 
 class Child {
  public:
-  enum class Event { data, end, interrupted };
+  enum class Event { data, end, interrupted, timed_out };
+  // Where the child's standard output or standard error goes: the
+  // launcher's own stream, the pipe that read() drains (standard error
+  // only together with standard output), or the null device (for a
+  // caller that shows only lines of its own).
+  enum class Sink { inherited, pipe, discarded };
   enum class Wait { exited, interrupted, timed_out };
 
   // where names the component in every failure of this child.
@@ -30,19 +35,19 @@ class Child {
 
   // Starts program (an absolute path, never searched for and never given to
   // a command interpreter) with exactly these argument words. It inherits
-  // the current directory, the environment, the console, standard input and
-  // standard error; standard output too unless capture_output, in which
-  // case it goes to a pipe that read() drains. No other handle is
-  // inherited. Once only. A start that fails gives its failure (a missing
+  // the current directory, the environment, the console and standard
+  // input; standard output and standard error go where output and errors
+  // say. No other handle is inherited. Once only. A start that fails gives its failure (a missing
   // program: not_found) and leaves nothing running; it is the caller's to
   // tell what it means, as an interrupt may be why it failed.
   [[nodiscard]] std::optional<Failure> start(const std::string& program,
                                              const std::vector<std::string>& argv,
-                                             bool capture_output);
+                                             Sink output, Sink errors = Sink::inherited);
 
   // Reads the next piece of captured output into chunk (replacing it).
-  // Returns interrupted as soon as an interrupt is recorded.
-  Event read(std::string& chunk);
+  // Returns interrupted as soon as an interrupt is recorded, timed_out when
+  // nothing came by the deadline (if any).
+  Event read(std::string& chunk, std::optional<Clock::time_point> deadline = std::nullopt);
   // Waits for the exit until deadline (none: no limit). With
   // interruptible false an interrupt does not end the wait.
   Wait wait(std::optional<Clock::time_point> deadline, bool interruptible);
