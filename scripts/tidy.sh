@@ -24,7 +24,7 @@ tidy() {  # tidy BUILD-DIR [ARG...] -- FILE...
     grep -v "warnings generated\.$"
   [ "${PIPESTATUS[1]}" -eq 0 ] || status=1
 }
-tidy build/native -- src/*.cpp src/platform/*-posix.cpp
+tidy build/native -- src/*.cpp src/check/*.cpp src/platform/*-posix.cpp
 tidy build/windows "${windows_args[@]}" -- src/platform/*-win32.cpp
 [ $status -eq 0 ] && echo "clang-tidy: no findings in src/"
 exit $status

@@ -3,7 +3,6 @@
 #include <new>
 
 #include "cli.hpp"
-#include "crash_report.hpp"
 #include "failure.hpp"
 #include "main.hpp"
 #include "platform/console.hpp"
@@ -51,35 +50,9 @@ void run(const std::vector<std::string>& argv) {
 
 }  // namespace
 
-int exit_status_of(const std::function<void()>& body) noexcept {
-  try {
-    body();
-    return 0;
-  } catch (const ExitRequest& request) {
-    return request.status;
-  } catch (const Failure& failure) {
-    report_failure_on_stderr(failure);
-  } catch (const std::bad_alloc&) {
-    report_without_allocating("main", kind::memory, "out of memory");
-  } catch (...) {
-    try {
-      report_failure_on_stderr(failure_of_thrown("main"));
-    } catch (const std::bad_alloc&) {
-      report_without_allocating("main", kind::memory, "out of memory");
-    }
-  }
-  return 1;
-}
-
 int entry(std::vector<std::string> words) {
-  if (words.empty()) words.emplace_back();
   return exit_status_of([&] {
-    // Named as typed until the system has said which file runs.
-    set_invocation_path(words[0]);
-    report_crashes();
-    words[0] = platform::executable_path();
-    set_invocation_path(words[0]);
-    platform::prepare_process();
+    start_up(words);
     run(words);
   });
 }

@@ -130,6 +130,26 @@ Failure failure_of_thrown(const char* where) {
   }
 }
 
+int exit_status_of(const std::function<void()>& body) noexcept {
+  try {
+    body();
+    return 0;
+  } catch (const ExitRequest& request) {
+    return request.status;
+  } catch (const Failure& failure) {
+    report_failure_on_stderr(failure);
+  } catch (const std::bad_alloc&) {
+    report_without_allocating("main", kind::memory, "out of memory");
+  } catch (...) {
+    try {
+      report_failure_on_stderr(failure_of_thrown("main"));
+    } catch (const std::bad_alloc&) {
+      report_without_allocating("main", kind::memory, "out of memory");
+    }
+  }
+  return 1;
+}
+
 std::string exception_kind(const std::type_info& type) {
   int status = 0;
   std::unique_ptr<char, void (*)(void*)> name(

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <exception>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <typeinfo>
@@ -77,6 +78,12 @@ void keep_program_name_for_reports(std::string_view program) noexcept;
 // message. For an exception that a component module lets out across the
 // C interface, and for anything else that reaches the entry.
 Failure failure_of_thrown(const char* where);
+
+// The one place where failures end: runs body and turns whatever it throws
+// into a diagnostic on standard error and an exit status: 0 when it
+// returns, an ExitRequest's own status, 1 for anything else. Nothing is
+// left to std::terminate.
+int exit_status_of(const std::function<void()>& body) noexcept;
 
 // The readable name of an exception's dynamic type ("std::bad_alloc").
 std::string exception_kind(const std::type_info& type);

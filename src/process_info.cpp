@@ -1,5 +1,6 @@
 #include "process_info.hpp"
 
+#include "crash_report.hpp"
 #include "failure.hpp"
 #include "os.hpp"
 #include "paths.hpp"
@@ -13,6 +14,15 @@ std::string& stored_invocation_path() {
   return path;
 }
 }  // namespace
+
+void start_up(std::vector<std::string>& words) {
+  if (words.empty()) words.emplace_back();
+  set_invocation_path(words[0]);
+  report_crashes();
+  words[0] = platform::executable_path();
+  set_invocation_path(words[0]);
+  platform::prepare_process();
+}
 
 void set_invocation_path(std::string path) {
   stored_invocation_path() = std::move(path);

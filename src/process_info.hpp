@@ -5,8 +5,14 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace tolvane {
+
+// How every Tolvane program starts: named after the typed word until the
+// system has said which file runs, crashes reported from then on, element
+// 0 of words made the executable's full path, the process prepared.
+void start_up(std::vector<std::string>& words);
 
 void set_invocation_path(std::string path);
 const std::string& invocation_path();

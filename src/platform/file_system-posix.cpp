@@ -1,5 +1,6 @@
 // The current directory and the path queries natively.
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -40,5 +41,15 @@ std::string final_path(const std::string& path) {
 }
 
 std::string short_path(const std::string& path) { return path; }
+
+bool is_file(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+bool is_directory(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
 
 }  // namespace tolvane::platform

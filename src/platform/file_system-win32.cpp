@@ -78,4 +78,18 @@ std::string short_path(const std::string& path) {
   return short_form ? narrow(*short_form) : path;
 }
 
+namespace {
+DWORD attributes_of(const std::string& path) { return GetFileAttributesW(wide(path).c_str()); }
+}  // namespace
+
+bool is_file(const std::string& path) {
+  const DWORD attributes = attributes_of(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool is_directory(const std::string& path) {
+  const DWORD attributes = attributes_of(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
 }  // namespace tolvane::platform

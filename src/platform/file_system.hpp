@@ -20,5 +20,9 @@ std::string absolute_path(const std::string& path);
 std::string final_path(const std::string& path);
 // The short (8.3) spelling where the volume keeps one, else the path.
 std::string short_path(const std::string& path);
+// Whether path names a file, or a directory, that is there (links
+// followed); false when it cannot be told.
+bool is_file(const std::string& path);
+bool is_directory(const std::string& path);
 
 }  // namespace tolvane::platform

@@ -7,24 +7,35 @@
 //                      "MONITOR.release") and WAY one of
 //     throw      a std::runtime_error leaves the call ("CALL threw")
 //     throw-int  an int leaves the call
+//     fail       the call fails and says why
 //     report     a failure is reported and yet TOLVANE_OK (or the object)
 //                is returned
-//     lines      a failure whose message holds every kind of line end
+//     lines      the same with a message that holds every kind of line end
 //     segv, ill, fpe, abort
 //                a crash of that kind
 //     exit       the process is ended with exit(7)
+//     hang       the call never returns
+//   and for one call each:
+//     CONVERTER.main=null-heading|bad-heading|newline-heading|no-model
+//                a NULL heading, one that is no UTF-8, one with a line
+//                end, no model folder made
+//     EDITOR=no-root          no root window
+//     MONITOR.run_process=no-done|hang-no-done
+//                done never set, with run_process returning or not
 //   TOLVANE_MISBEHAVE_NOGUI  "1": the monitor runs unattended
 // Otherwise each component does its job: the converter makes the model
 // folder and gives a heading, run_process and signal_handler set done.
 // Every call first prints its name on a line of standard output.
 #include <tolvane/component.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -46,9 +57,9 @@ std::string way_of(const std::string& call) {
 volatile int seven = 7, zero = 0;
 int* volatile nowhere = nullptr;
 
-// Prints the call, then misbehaves as told; true when the call is to
-// report its failure and return as if it had succeeded.
-bool act(const char* call, tolvane_error* error) {
+// Prints the call, then misbehaves as told; returns what the call is to
+// return: TOLVANE_FAILED when it is to fail.
+tolvane_status act(const char* call, tolvane_error* error) {
   std::printf("%s\n", call);
   std::fflush(stdout);
   const std::string way = way_of(call);
@@ -59,14 +70,13 @@ bool act(const char* call, tolvane_error* error) {
   if (way == "fpe") std::printf("%d\n", seven / zero);
   if (way == "abort") std::abort();
   if (way == "exit") std::exit(7);
-  if (way == "lines" && error != nullptr)
+  if (way == "hang" || way == "hang-no-done")
+    for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
+  if (error == nullptr) return TOLVANE_OK;
+  if (way == "lines")
     error->report(error, "ValueError", "a\rb\nc\vd\fe\x1c" "f\x1dg\x1eh\u0085i\u2028j\u2029k");
-  if (way == "report" && error != nullptr) error->report(error, "ValueError", "reported, yet");
-  return way == "report" || way == "lines";
-}
-
-tolvane_status acted(const char* call, tolvane_error* error) {
-  act(call, error);
+  if (way == "report") error->report(error, "ValueError", "reported, yet");
+  if (way == "fail") return tolvane_fail(error, "ValueError", std::string(call).append(" failed").c_str());
   return TOLVANE_OK;
 }
 
@@ -77,13 +87,22 @@ struct Converter {
   std::string model;
 };
 
+const char* heading_for(const std::string& way) {
+  if (way == "null-heading") return nullptr;
+  if (way == "bad-heading") return "Misbehaving \xff beam";
+  if (way == "newline-heading") return "Misbehaving\nbeam";
+  return "Misbehaving beam";
+}
+
 const tolvane_converter_ops converter_ops = {
     [](tolvane_converter* self, tolvane_error* error) {
-      act("CONVERTER.main", error);
+      const tolvane_status status = act("CONVERTER.main", error);
+      const std::string way = way_of("CONVERTER.main");
       std::error_code ignored;
-      std::filesystem::create_directories(reinterpret_cast<Converter*>(self)->model, ignored);
-      self->heading = "Misbehaving beam";
-      return TOLVANE_OK;
+      if (way != "no-model")
+        std::filesystem::create_directories(reinterpret_cast<Converter*>(self)->model, ignored);
+      self->heading = heading_for(way);
+      return status;
     },
     [](tolvane_converter* self) {
       act("CONVERTER.release", nullptr);
@@ -93,7 +112,7 @@ const tolvane_converter_ops converter_ops = {
 // --- editor -----------------------------------------------------------------
 
 const tolvane_window_ops window_ops = {
-    [](tolvane_window*, tolvane_error* error) { return acted("EDITOR.root.destroy", error); }};
+    [](tolvane_window*, tolvane_error* error) { return act("EDITOR.root.destroy", error); }};
 
 struct Editor {
   tolvane_editor c;
@@ -102,7 +121,7 @@ struct Editor {
 
 const tolvane_editor_ops editor_ops = {
     [](tolvane_editor*, const char*, const char*, tolvane_error* error) {
-      return acted("EDITOR.editor", error);
+      return act("EDITOR.editor", error);
     },
     [](tolvane_editor* self) {
       act("EDITOR.release", nullptr);
@@ -112,18 +131,19 @@ const tolvane_editor_ops editor_ops = {
 // --- monitor ----------------------------------------------------------------
 
 const tolvane_monitor_ops monitor_ops = {
-    [](tolvane_monitor*, tolvane_error* error) { return acted("MONITOR.nogui_mode", error); },
+    [](tolvane_monitor*, tolvane_error* error) { return act("MONITOR.nogui_mode", error); },
     [](tolvane_monitor* self, tolvane_error* error) {
       // Done first, so that the wait ends however the call goes on.
-      tolvane_flag_store(&self->done, 1);
-      return acted("MONITOR.run_process", error);
+      const std::string way = way_of("MONITOR.run_process");
+      if (way != "no-done" && way != "hang-no-done") tolvane_flag_store(&self->done, 1);
+      return act("MONITOR.run_process", error);
     },
     [](tolvane_monitor* self, int32_t, tolvane_error* error) {
-      act("MONITOR.signal_handler", error);
+      const tolvane_status status = act("MONITOR.signal_handler", error);
       tolvane_flag_store(&self->done, 1);
-      return TOLVANE_OK;
+      return status;
     },
-    [](tolvane_monitor*, tolvane_error* error) { return acted("MONITOR.monitor_main", error); },
+    [](tolvane_monitor*, tolvane_error* error) { return act("MONITOR.monitor_main", error); },
     [](tolvane_monitor* self) {
       act("MONITOR.release", nullptr);
       delete self;
@@ -135,15 +155,15 @@ TOLVANE_EXPORT tolvane_converter* CONVERTER(const char* inp_path, const char*,
                                             tolvane_error* error) {
   auto* converter = new Converter{{&converter_ops, 0, nullptr}, inp_path};
   converter->model.resize(converter->model.size() - std::strlen(".inp"));
-  act("CONVERTER", error);
+  if (act("CONVERTER", error) != TOLVANE_OK) return nullptr;
   return &converter->c;
 }
 TOLVANE_DECLARE_CONVERTER;
 
 TOLVANE_EXPORT tolvane_editor* EDITOR(const char*, const char*, tolvane_error* error) {
   auto* editor = new Editor{{&editor_ops, nullptr}};
-  editor->c.root = &editor->window;
-  act("EDITOR", error);
+  if (way_of("EDITOR") != "no-root") editor->c.root = &editor->window;
+  if (act("EDITOR", error) != TOLVANE_OK) return nullptr;
   return &editor->c;
 }
 TOLVANE_DECLARE_EDITOR;
@@ -152,7 +172,7 @@ TOLVANE_EXPORT tolvane_monitor* MONITOR(const char*, const char*, const void*,
                                         tolvane_error* error) {
   auto* monitor = new tolvane_monitor{&monitor_ops, nullptr, 0, 0};
   monitor->nogui = env("TOLVANE_MISBEHAVE_NOGUI") == "1" ? 1 : 0;
-  act("MONITOR", error);
+  if (act("MONITOR", error) != TOLVANE_OK) return nullptr;
   return monitor;
 }
 TOLVANE_DECLARE_MONITOR;

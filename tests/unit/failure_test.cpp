@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "Tolvane.hpp"
 #include "failure.hpp"
 #include "process_info.hpp"
 #include "windows_errors.hpp"
