@@ -56,3 +56,9 @@ cp build/native/tools/inp_converter.exe build/native/tools/editor.exe "$copy/app
 MEANING="a component is missing: the launcher's one-line diagnostic names it" \
   demo "a missing component: Tolvane.exe beam.inp, from a copy of the layout without tools/monitor.exe" \
   "$copy" "$copy/app/Tolvane.exe" beam.inp
+
+# --- checking components ----------------------------------------------------------
+
+MEANING="every sample component keeps the launcher's contract (0: no check failed)" \
+  demo "the validator on the demo layout: tolvane-check build/native" build/native \
+  "$root/build/native/tolvane-check" "$root/build/native"
