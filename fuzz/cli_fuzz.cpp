@@ -106,21 +106,21 @@ bool starts_with(std::string_view s, std::string_view prefix) { return s.substr(
 // Checks the outcome against what the parser documents and its tests pin
 // down, using only the words themselves.
 void check_outcome(const std::vector<std::string>& words, const Outcome& o) {
-  switch (o.kind) {
-    case Outcome::Kind::error:
+  switch (o.action) {
+    case Outcome::Action::error:
       check(!o.message.empty(), "an error outcome carries a message");
       check(starts_with(o.message, "the following arguments are required: input") ||
                 starts_with(o.message, "unrecognized arguments:") ||
                 starts_with(o.message, "argument -h/--help: ignored explicit argument '"),
             "an error message is one of the three kinds", o.message);
       break;
-    case Outcome::Kind::help: {
+    case Outcome::Action::help: {
       bool has_help_form = false;
       for (const auto& w : words) has_help_form |= starts_with(w, "-h") || starts_with(w, "--");
       check(has_help_form, "help comes only from a word of the -h/--help family");
       break;
     }
-    case Outcome::Kind::run: {
+    case Outcome::Action::run: {
       bool input_is_a_word = false;
       for (const auto& w : words) input_is_a_word |= w == o.args.input;
       check(input_is_a_word, "the input is one of the words", o.args.input);
@@ -142,7 +142,7 @@ void check_outcome(const std::vector<std::string>& words, const Outcome& o) {
   // that turns it into a value: both begin with "-h" or "--".
   for (const auto& w : words) {
     if (w == "-h" || w == "--help") {
-      check(o.kind == Outcome::Kind::help, "-h or --help gives help");
+      check(o.action == Outcome::Action::help, "-h or --help gives help");
       break;
     }
     if (starts_with(w, "-h") || starts_with(w, "--")) break;
@@ -154,17 +154,17 @@ void check_outcome(const std::vector<std::string>& words, const Outcome& o) {
   for (const auto& w : words) all_values &= w.empty() || w[0] != '-';
   if (all_values) {
     if (words.empty()) {
-      check(o.kind == Outcome::Kind::error &&
+      check(o.action == Outcome::Action::error &&
                 o.message == "the following arguments are required: input",
             "no words: the input is missing");
     } else if (words.size() == 1) {
-      check(o.kind == Outcome::Kind::run && o.args.input == words[0] &&
+      check(o.action == Outcome::Action::run && o.args.input == words[0] &&
                 std::holds_alternative<std::monostate>(o.args.nogui),
             "one plain word is the input");
     } else {
       std::string expected = "unrecognized arguments:";
       for (std::size_t i = 1; i < words.size(); ++i) expected += " " + words[i];
-      check(o.kind == Outcome::Kind::error && o.message == expected,
+      check(o.action == Outcome::Action::error && o.message == expected,
             "plain words after the input are left over in order", o.message);
     }
   }
@@ -241,7 +241,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(help == one_line_usage(prog) + help_body, "the help text is exact from 64 columns", help);
 
   // The error line quotes the message unwrapped after the usage.
-  std::string message = outcome.kind == Outcome::Kind::error ? outcome.message : "unrecognized arguments: x";
+  std::string message = outcome.action == Outcome::Action::error ? outcome.message : "unrecognized arguments: x";
   const std::string error = tolvane::cli::error_text(prog, message, width);
   check(error == usage + prog + ": error: " + message + "\n", "the error text is the usage and one error line",
         error);

@@ -23,16 +23,16 @@ cli::Args parse_command_line(const std::vector<std::string>& argv) {
   const std::vector<std::string> words(argv.begin() + 1, argv.end());
   const cli::Outcome outcome = cli::parse(words);
   const std::string prog = program_name();
-  switch (outcome.kind) {
-    case cli::Outcome::Kind::help:
+  switch (outcome.action) {
+    case cli::Outcome::Action::help:
       platform::write_text(platform::Stream::out, cli::help_text(prog, text_width()));
       throw ExitRequest{0};
-    case cli::Outcome::Kind::error:
+    case cli::Outcome::Action::error:
       // The status says it even where standard error cannot.
       platform::write_text_if_possible(platform::Stream::err,
                                        cli::error_text(prog, outcome.message, text_width()));
       throw ExitRequest{2};
-    case cli::Outcome::Kind::run:
+    case cli::Outcome::Action::run:
       break;
   }
   return outcome.args;

@@ -14,10 +14,10 @@ namespace {
 
 // ---- Parsing ----
 
-enum class Kind { value, separator, help, help_with_value, nogui, unmatched };
+enum class WordClass { value, separator, help, help_with_value, nogui, unmatched };
 
 struct Word {
-  Kind kind;
+  WordClass word_class;
   std::optional<std::string> attached;  // text after "=", or after "-h-"
 };
 
@@ -47,36 +47,36 @@ std::string_view before_equals(std::string_view w) { return w.substr(0, w.find('
 std::optional<Word> long_option(std::string_view w) {
   if (!std::string_view("--help").starts_with(before_equals(w))) return std::nullopt;
   auto attached = after_equals(w);
-  return Word{attached ? Kind::help_with_value : Kind::help, attached};
+  return Word{attached ? WordClass::help_with_value : WordClass::help, attached};
 }
 
 // w begins with "-" and a character other than "-".
 std::optional<Word> short_option(std::string_view w) {
   std::string_view name = before_equals(w);
-  if (name == "-h" && w.size() > 2) return Word{Kind::help_with_value, after_equals(w)};
+  if (name == "-h" && w.size() > 2) return Word{WordClass::help_with_value, after_equals(w)};
   if (w.starts_with("-h")) {
     // Characters glued to "-h" would be further flags; there are none, so
     // they are ignored, except that a "-" there reads as an attached value.
     std::string_view rest = w.substr(2);
-    if (rest.starts_with("-")) return Word{Kind::help_with_value, std::string(rest)};
-    return Word{Kind::help, std::nullopt};
+    if (rest.starts_with("-")) return Word{WordClass::help_with_value, std::string(rest)};
+    return Word{WordClass::help, std::nullopt};
   }
-  if (name.size() >= 2 && std::string_view("-nogui").starts_with(name)) return Word{Kind::nogui, after_equals(w)};
+  if (name.size() >= 2 && std::string_view("-nogui").starts_with(name)) return Word{WordClass::nogui, after_equals(w)};
   return std::nullopt;
 }
 
 Word classify(std::string_view w) {
-  if (w == "--") return {Kind::separator, std::nullopt};
-  if (w.empty() || w[0] != '-' || w == "-") return {Kind::value, std::nullopt};
+  if (w == "--") return {WordClass::separator, std::nullopt};
+  if (w.empty() || w[0] != '-' || w == "-") return {WordClass::value, std::nullopt};
   if (auto form = w[1] == '-' ? long_option(w) : short_option(w)) return *form;
   if (is_negative_number(w) || w.find(' ') != std::string_view::npos)
-    return {Kind::value, std::nullopt};
-  return {Kind::unmatched, std::nullopt};
+    return {WordClass::value, std::nullopt};
+  return {WordClass::unmatched, std::nullopt};
 }
 
 Outcome error(std::string message) {
   Outcome o;
-  o.kind = Outcome::Kind::error;
+  o.action = Outcome::Action::error;
   o.message = std::move(message);
   return o;
 }
@@ -88,14 +88,14 @@ class Scan {
   Outcome run() {
     for (std::size_t i = 0; i < words_.size(); ++i) {
       Word w = word_at(i);
-      switch (w.kind) {
-        case Kind::separator: separator_ = i; break;
-        case Kind::help: return Outcome{Outcome::Kind::help, {}, {}};
-        case Kind::help_with_value:
+      switch (w.word_class) {
+        case WordClass::separator: separator_ = i; break;
+        case WordClass::help: return Outcome{Outcome::Action::help, {}, {}};
+        case WordClass::help_with_value:
           return error("argument -h/--help: ignored explicit argument '" + *w.attached + "'");
-        case Kind::nogui: i = take_nogui(i, w.attached); break;
-        case Kind::value: place_value(i); break;
-        case Kind::unmatched: left_over_.push_back(i); break;
+        case WordClass::nogui: i = take_nogui(i, w.attached); break;
+        case WordClass::value: place_value(i); break;
+        case WordClass::unmatched: left_over_.push_back(i); break;
       }
     }
     return finish();
@@ -103,7 +103,7 @@ class Scan {
 
  private:
   Word word_at(std::size_t i) const {
-    if (separator_ && *separator_ < i) return {Kind::value, std::nullopt};
+    if (separator_ && *separator_ < i) return {WordClass::value, std::nullopt};
     return classify(words_[i]);
   }
 
@@ -111,7 +111,7 @@ class Scan {
   std::size_t take_nogui(std::size_t i, const std::optional<std::string>& attached) {
     if (attached) {
       nogui_ = *attached;
-    } else if (i + 1 < words_.size() && word_at(i + 1).kind == Kind::value) {
+    } else if (i + 1 < words_.size() && word_at(i + 1).word_class == WordClass::value) {
       nogui_ = words_[++i];
     } else {
       nogui_ = true;
@@ -141,7 +141,7 @@ class Scan {
       for (std::size_t i : left_over_) message += " " + words_[i];
       return error(message);
     }
-    return Outcome{Outcome::Kind::run, Args{words_[*input_], nogui_}, {}};
+    return Outcome{Outcome::Action::run, Args{words_[*input_], nogui_}, {}};
   }
 
   const std::vector<std::string>& words_;

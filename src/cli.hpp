@@ -21,10 +21,10 @@ struct Args {
 };
 
 struct Outcome {
-  enum class Kind { run, help, error };
-  Kind kind = Kind::run;
-  Args args;            // Kind::run
-  std::string message;  // Kind::error: the text after "PROG: error: "
+  enum class Action { run, help, error };
+  Action action = Action::run;
+  Args args;            // Action::run
+  std::string message;  // Action::error: the text after "PROG: error: "
 };
 
 // words: the command-line words after the program name.

@@ -74,7 +74,7 @@ BoundEntry bind_entry(const EntryName& name, const std::string& folder) {
                  "interface " + version_of(*declaration),
                  std::to_string(TOLVANE_INTERFACE_MAJOR) + "." +
                      std::to_string(TOLVANE_INTERFACE_MINOR) + " or older");
-  if (declaration->entry_kind != name.kind ||
+  if (declaration->entry_kind != name.entry_kind ||
       reinterpret_cast<void*>(declaration->entry) != address)
     throw refuse("is not the entry that its declaration describes",
                  "interface " + version_of(*declaration), any_minor);
@@ -84,7 +84,7 @@ BoundEntry bind_entry(const EntryName& name, const std::string& folder) {
 namespace {
 
 [[noreturn]] void missing_operation(const char* where, const char* operation) {
-  throw Failure(where, kind::binding,
+  throw Failure(where, kind::missing_attribute,
                 std::string("the object that the entry returned has no ") + operation);
 }
 
@@ -118,7 +118,7 @@ void FailureReport::report(tolvane_error* self, const char* kind, const char* me
   // Reported first: without memory to copy the texts, it still failed.
   sink->reported_ = true;
   try {
-    sink->kind_ = kind && *kind ? kind : "Exception";
+    sink->kind_ = kind && *kind ? kind : kind::unspecified;
     sink->message_ = message ? message : "";
   } catch (const std::bad_alloc&) {
     sink->kind_.clear();
@@ -128,7 +128,7 @@ void FailureReport::report(tolvane_error* self, const char* kind, const char* me
 
 Failure FailureReport::failure(const char* where) const {
   if (!reported_ || kind_.empty())
-    return Failure(where, "Exception", "the component failed without saying why");
+    return Failure(where, kind::unspecified, "the component failed without saying why");
   return Failure(where, kind_, message_);
 }
 

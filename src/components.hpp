@@ -25,7 +25,7 @@ namespace tolvane {
 struct EntryName {
   const char* module;
   const char* entry;
-  std::uint32_t kind;
+  std::uint32_t entry_kind;  // TOLVANE_ENTRY_CONVERTER, ... as its declaration says
   const char* where;
 };
 inline constexpr EntryName converter_entry{"inp_converter.main", "CONVERTER",

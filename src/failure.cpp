@@ -126,7 +126,7 @@ Failure failure_of_thrown(const char* where) {
   } catch (...) {
     if (const std::type_info* type = abi::__cxa_current_exception_type())
       return Failure(where, exception_kind(*type), "an exception that is no std::exception");
-    return Failure(where, "exception", "an exception of unknown type");
+    return Failure(where, kind::unspecified, "an exception of unknown type");
   }
 }
 

@@ -12,19 +12,30 @@
 
 namespace tolvane {
 
+// The kinds of failure that the launcher itself reports: the KIND of its
+// diagnostic, each named as the built-in exception of the language whose
+// texts the launcher's follow, after what went wrong (crash, which is no
+// exception at all, is the one that is not). A failure that a component
+// reports keeps the kind the component gave; one that a component throws
+// is named after the exception's type ("std::runtime_error").
 namespace kind {
-inline constexpr const char* not_found = "FileNotFoundError";
-inline constexpr const char* not_a_directory = "NotADirectoryError";
-inline constexpr const char* permission = "PermissionError";
-inline constexpr const char* broken_pipe = "BrokenPipeError";
-inline constexpr const char* system = "OSError";
-inline constexpr const char* decode = "UnicodeDecodeError";
-inline constexpr const char* bad_output = "ValueError";
-inline constexpr const char* bad_argument = "ValueError";
-inline constexpr const char* interrupted = "KeyboardInterrupt";
-inline constexpr const char* binding = "ImportError";
-inline constexpr const char* memory = "MemoryError";
-inline constexpr const char* crash = "crash";
+// The system's answers to a failed call, and any other failed call.
+inline constexpr const char *not_found = "FileNotFoundError",
+                            *not_a_directory = "NotADirectoryError",
+                            *permission = "PermissionError", *broken_pipe = "BrokenPipeError",
+                            *system = "OSError";
+// What the launcher finds wrong with what it is given: converter output
+// that is not text in its encoding; a value that cannot go on (output
+// without a line, an argument that no command line can carry).
+inline constexpr const char *decode = "UnicodeDecodeError", *bad_value = "ValueError";
+// A component module or entry that cannot be bound, a component object
+// without an operation or a field the launcher needs, and a component
+// that failed without saying how (or threw what has no type).
+inline constexpr const char *binding = "ImportError", *missing_attribute = "AttributeError",
+                            *unspecified = "Exception";
+// Ctrl-C, memory exhausted, a fault or abort() inside a component.
+inline constexpr const char *interrupted = "KeyboardInterrupt", *memory = "MemoryError",
+                            *crash = "crash";
 }  // namespace kind
 
 class Failure : public std::exception {

@@ -11,10 +11,10 @@
 
 namespace tolvane {
 
-// "header:" and the longest argument that either platform can pass to a
-// child: 131071 bytes natively (MAX_ARG_STRLEN less its terminator); on
-// Windows 32766 UTF-16 units, at most 98298 bytes of UTF-8. A longer last
-// line could never reach the editor whole.
+// "header:" and 128 KiB: more than the longest argument that either
+// platform can pass to a child (natively MAX_ARG_STRLEN, 128 KiB with its
+// terminator; on Windows 32766 UTF-16 units, at most 98298 bytes of
+// UTF-8). A longer last line could never reach the editor whole.
 inline constexpr std::size_t longest_kept_line = 7 + 128 * 1024;
 
 class LastLine {

@@ -8,11 +8,12 @@
 #include <new>
 #include <thread>
 
-#include "child_run.hpp"
+#include "tool_runs.hpp"
 #include "components.hpp"
 #include "crash_report.hpp"
 #include "failure.hpp"
 #include "heading.hpp"
+#include "interruption.hpp"
 #include "platform/interrupts.hpp"
 #include "process_info.hpp"
 
@@ -36,18 +37,18 @@ using namespace std::chrono_literals;
 // soon as the call returns, naming that call, and nothing more is called.
 template <class Operation>
 void operate(const char* where, Operation&& operation) {
-  call_component(where, std::forward<Operation>(operation), [where] { check_interrupt(where); });
+  call_component(where, std::forward<Operation>(operation), [where] { end_if_interrupted(where); });
 }
 
 template <class T, class Entry>
 Component<T> construct(const char* where, const char* where_release, Entry&& entry) {
   return create_component<T>(where, where_release, std::forward<Entry>(entry),
-                             [where] { check_interrupt(where); });
+                             [where] { end_if_interrupted(where); });
 }
 
 template <class T>
 void release(Component<T>& component, const char* where) {
-  component.release([where] { check_interrupt(where); });
+  component.release([where] { end_if_interrupted(where); });
 }
 
 // The monitor and the text it was handed, alive as long as the pipeline or
@@ -92,7 +93,7 @@ void run_unattended(const std::shared_ptr<MonitorRun>& run) {
     if (run.use_count() == 1) on_worker("MONITOR.release", [&] { run->monitor.release([] {}); });
   }).detach();
   // An interrupt from before the monitor's handler took over ends the run.
-  check_interrupt("python_exe");
+  end_if_interrupted("python_exe");
   auto next_test = platform::Clock::now() + 1s;
   for (;;) {
     if (platform::wait_for_interrupt(next_test)) {
@@ -113,7 +114,7 @@ void run_unattended(const std::shared_ptr<MonitorRun>& run) {
 void Tolvane::python_exe() {
   const ComponentEntries entries = bind_components();
   // Loading the modules ran their initialisers.
-  check_interrupt("python_exe");
+  end_if_interrupted("python_exe");
   root_dir = short_program_directory();
   const std::string init_dir = os::getcwd();
   setting = os::path::join(*root_dir, "session.xml");
@@ -145,7 +146,7 @@ void Tolvane::python_exe() {
     });
     tolvane_window* root = editor->root;
     if (root == nullptr || root->ops == nullptr || root->ops->destroy == nullptr)
-      throw Failure("EDITOR.root", kind::binding, "the editor has no root window");
+      throw Failure("EDITOR.root", kind::missing_attribute, "the editor has no root window");
     operate("EDITOR.root.destroy",
             [&](tolvane_error* error) { return root->ops->destroy(root, error); });
     release(editor, "EDITOR.release");
@@ -177,26 +178,26 @@ void Tolvane::file_exe() {
 
   const std::string converter = os::path::join(exe_dir, "inp_converter.exe");
   const ConverterResult converted =
-      run_converter("inp_converter.exe", converter, {converter, inp_path});
+      run_converter_tool("inp_converter.exe", converter, {converter, inp_path});
   if (converted.decode_error)
     throw Failure("inp_converter.exe", kind::decode, *converted.decode_error);
   if (converted.exit_code != 0) throw ExitRequest{1};
   if (!converted.last_line)
-    throw Failure("inp_converter.exe", kind::bad_output,
+    throw Failure("inp_converter.exe", kind::bad_value,
                   "the converter ended without writing its header line");
   if (converted.last_line_too_long)
-    throw Failure("inp_converter.exe", kind::bad_output,
+    throw Failure("inp_converter.exe", kind::bad_value,
                   "the converter's last line is longer than a command line can carry (over " +
                       std::to_string(longest_kept_line) + " bytes)");
   const std::string header = heading_of(*converted.last_line);
 
   const std::string editor = os::path::join(exe_dir, "editor.exe");
-  if (run_component("editor.exe", editor,
+  if (run_tool("editor.exe", editor,
                     {editor, inp_path, exepath, "-setting", *setting, "-header", header}) != 0)
     throw ExitRequest{2};
 
   const std::string monitor = os::path::join(exe_dir, "monitor.exe");
-  if (run_component("monitor.exe", monitor,
+  if (run_tool("monitor.exe", monitor,
                     {monitor, model_path_of(inp_path), "-setting", *setting}) != 0)
     throw ExitRequest{3};
 }

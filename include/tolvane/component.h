@@ -306,12 +306,12 @@ struct tolvane_monitor {
 
 /* --- entries and their declarations ---------------------------------------- */
 
-/* The current directory is the model folder when MONITOR runs; parent is
- * always NULL. */
 typedef tolvane_converter* (*tolvane_converter_entry)(const char* inp_path, const char* dir_path,
                                                       tolvane_error* error);
 typedef tolvane_editor* (*tolvane_editor_entry)(const char* inp_path, const char* setting,
                                                 tolvane_error* error);
+/* The current directory is the model folder when MONITOR runs; parent is
+ * always NULL. */
 typedef tolvane_monitor* (*tolvane_monitor_entry)(const char* model_path, const char* setting,
                                                   const void* parent, tolvane_error* error);
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "../child_run.hpp"
+#include "../tool_runs.hpp"
 #include "../command_line.hpp"
 #include "../failure.hpp"
 #include "../heading.hpp"
@@ -40,7 +40,7 @@ platform::Clock::time_point deadline_of(const Setting& setting) {
 ConverterResult convert(const Setting& setting, const std::string& deck) {
   const std::string program = part_file(setting.dir, Part::converter_tool);
   try {
-    return run_converter_until("inp_converter.exe", program, {program, deck}, deadline_of(setting));
+    return run_converter_tool_until("inp_converter.exe", program, {program, deck}, deadline_of(setting));
   } catch (const Failure& failure) {
     if (failure.kind() == kind::interrupted) throw;
     throw Stop{failed(failure.message(), "see docs/components.md, \"Tool executables\"")};
@@ -128,7 +128,7 @@ Verdict ran(const Setting& setting, const char* where,
             const std::vector<std::string>& argv, const std::string& rules) {
   std::optional<std::uint32_t> code;
   try {
-    code = run_component_until(where, argv.front(), argv, deadline_of(setting));
+    code = run_tool_until(where, argv.front(), argv, deadline_of(setting));
   } catch (const Failure& failure) {
     if (failure.kind() == kind::interrupted) throw;
     return failed(failure.message(), "see docs/components.md, \"Tool executables\"");

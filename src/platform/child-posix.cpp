@@ -13,7 +13,7 @@
 #include <utility>
 
 #include "child.hpp"
-#include "system_calls-posix.hpp"
+#include "support-posix.hpp"
 
 extern char** environ;
 

@@ -10,7 +10,7 @@
 
 #include "../command_line.hpp"
 #include "child.hpp"
-#include "system_calls-win32.hpp"
+#include "support-win32.hpp"
 
 namespace tolvane::platform {
 

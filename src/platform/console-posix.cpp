@@ -7,7 +7,7 @@
 #include <cstdlib>
 
 #include "console.hpp"
-#include "system_calls-posix.hpp"
+#include "support-posix.hpp"
 
 namespace tolvane::platform {
 

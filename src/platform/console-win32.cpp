@@ -4,7 +4,7 @@
 
 #include "../utf.hpp"
 #include "console.hpp"
-#include "system_calls-win32.hpp"
+#include "support-win32.hpp"
 
 namespace tolvane::platform {
 

@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "file_system.hpp"
-#include "system_calls-posix.hpp"
+#include "support-posix.hpp"
 
 namespace tolvane::platform {
 

@@ -4,7 +4,7 @@
 
 #include "../windows_errors.hpp"
 #include "file_system.hpp"
-#include "system_calls-win32.hpp"
+#include "support-win32.hpp"
 
 namespace tolvane::platform {
 

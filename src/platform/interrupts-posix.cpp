@@ -11,7 +11,7 @@
 #include <atomic>
 #include <cerrno>
 
-#include "system_calls-posix.hpp"
+#include "support-posix.hpp"
 
 namespace tolvane::platform {
 

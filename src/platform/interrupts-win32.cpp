@@ -6,7 +6,7 @@
 #include <atomic>
 
 #include "interrupts.hpp"
-#include "system_calls-win32.hpp"
+#include "support-win32.hpp"
 
 namespace tolvane::platform {
 

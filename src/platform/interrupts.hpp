@@ -1,15 +1,17 @@
-// Ctrl-C (natively SIGINT): recorded by the platform's handler, and acted
-// on by the launcher as soon as its current wait or call returns.
+// Ctrl-C (natively SIGINT): the platform's handler records it and wakes
+// whatever wait the main thread is in. What an interrupt means is the
+// caller's to say.
 #pragma once
 
 #include <chrono>
-#include <string>
-
-#include "failure.hpp"
 
 namespace tolvane::platform {
 
 using Clock = std::chrono::steady_clock;
+
+// Records an interrupt, as the handler does when Ctrl-C comes (a test
+// that has no console to press it on calls it itself).
+void record_interrupt();
 
 // Clears a recorded interrupt; true when there was one.
 bool take_interrupt();
@@ -19,13 +21,3 @@ bool take_interrupt();
 bool wait_for_interrupt(Clock::time_point deadline);
 
 }  // namespace tolvane::platform
-
-namespace tolvane {
-
-// Throws the interruption failure of where when an interrupt has been
-// recorded.
-inline void check_interrupt(const std::string& where) {
-  if (platform::take_interrupt()) throw Failure(where, kind::interrupted, "interrupted");
-}
-
-}  // namespace tolvane

@@ -5,7 +5,7 @@
 
 #include "../paths.hpp"
 #include "modules.hpp"
-#include "system_calls-win32.hpp"
+#include "support-win32.hpp"
 
 namespace tolvane::platform {
 

@@ -14,7 +14,7 @@
 #include <iostream>
 
 #include "process.hpp"
-#include "system_calls-posix.hpp"
+#include "support-posix.hpp"
 
 namespace tolvane::platform {
 

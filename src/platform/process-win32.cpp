@@ -9,7 +9,7 @@
 
 #include "../utf.hpp"
 #include "process.hpp"
-#include "system_calls-win32.hpp"
+#include "support-win32.hpp"
 
 namespace tolvane::platform {
 

@@ -6,9 +6,7 @@
 
 #include <csignal>
 
-namespace tolvane::platform {
-void record_interrupt();
-}  // namespace tolvane::platform
+#include "platform/interrupts.hpp"
 
 namespace tolvane::testing {
 

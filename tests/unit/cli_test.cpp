@@ -17,10 +17,10 @@ using Words = std::vector<std::string>;
 // One readable line per outcome, so that a table row states the whole
 // expected result: "help", "error: MESSAGE" or "run <input> nogui=...".
 std::string describe(const Outcome& o) {
-  switch (o.kind) {
-    case Outcome::Kind::help: return "help";
-    case Outcome::Kind::error: return "error: " + o.message;
-    case Outcome::Kind::run: break;
+  switch (o.action) {
+    case Outcome::Action::help: return "help";
+    case Outcome::Action::error: return "error: " + o.message;
+    case Outcome::Action::run: break;
   }
   std::string nogui = "absent";
   if (auto* b = std::get_if<bool>(&o.args.nogui)) nogui = *b ? "true" : "false";
@@ -250,7 +250,7 @@ TEST(CliParseOutcome, LeftOversInCommandLineOrder) {
 
 TEST(CliParseOutcome, RunCarriesTheFields) {
   Outcome given = parse({"beam.inp", "-nogui", "s.s2f"});
-  ASSERT_EQ(given.kind, Outcome::Kind::run);
+  ASSERT_EQ(given.action, Outcome::Action::run);
   EXPECT_EQ(given.args.input, "beam.inp");
   ASSERT_TRUE(std::holds_alternative<std::string>(given.args.nogui));
   EXPECT_EQ(std::get<std::string>(given.args.nogui), "s.s2f");
@@ -421,7 +421,7 @@ TEST(CliErrorText, UsageThenErrorLine) {
   };
   for (const auto& c : cases) {
     Outcome o = parse(c.words);
-    ASSERT_EQ(o.kind, Outcome::Kind::error) << show(c.words);
+    ASSERT_EQ(o.action, Outcome::Action::error) << show(c.words);
     EXPECT_EQ(error_text("Tolvane.exe", o.message, 80), usage80 + c.line) << show(c.words);
     EXPECT_EQ(error_text("Tolvane.exe", o.message, 64), usage80 + c.line) << show(c.words);
   }

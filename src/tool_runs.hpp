@@ -14,15 +14,15 @@ namespace tolvane {
 
 // Exit code of a child whose standard output is the launcher's own. An
 // element that cannot reach the child whole (one holding a NUL) fails
-// before anything is started, here and in run_converter.
-std::uint32_t run_component(const std::string& where, const std::string& program,
+// before anything is started, here and in run_converter_tool.
+std::uint32_t run_tool(const std::string& where, const std::string& program,
                             const std::vector<std::string>& argv);
 
 // The same with a time limit, for a caller that must not wait for ever and
 // shows only lines of its own (a check of a component): the child's output
 // goes to the null device, and nullopt says that it was still running at
 // the deadline, and was ended.
-std::optional<std::uint32_t> run_component_until(const std::string& where,
+std::optional<std::uint32_t> run_tool_until(const std::string& where,
                                                  const std::string& program,
                                                  const std::vector<std::string>& argv,
                                                  platform::Clock::time_point deadline);
@@ -42,12 +42,12 @@ struct ConverterResult {
 
 // Runs the converter with its output on a pipe, drained and decoded as it
 // streams.
-ConverterResult run_converter(const std::string& where, const std::string& program,
+ConverterResult run_converter_tool(const std::string& where, const std::string& program,
                               const std::vector<std::string>& argv);
 
 // The same with a time limit, for a caller that shows only lines of its
 // own: the converter's standard error goes to the null device.
-ConverterResult run_converter_until(const std::string& where, const std::string& program,
+ConverterResult run_converter_tool_until(const std::string& where, const std::string& program,
                                     const std::vector<std::string>& argv,
                                     platform::Clock::time_point deadline);
 

@@ -14,11 +14,6 @@
 #include "../failure.hpp"
 #include "interrupts.hpp"
 
-namespace tolvane::platform {
-// What the console handler does on Ctrl-C (interrupts-win32.cpp).
-void record_interrupt();
-}  // namespace tolvane::platform
-
 namespace tolvane::platform::win32 {
 
 std::wstring wide(std::string_view text);

@@ -1,4 +1,4 @@
-#include "system_calls-win32.hpp"
+#include "support-win32.hpp"
 
 #include "../utf.hpp"
 #include "../windows_errors.hpp"
@@ -13,7 +13,7 @@ static_assert(codes::invalid_function == ERROR_INVALID_FUNCTION &&
               codes::invalid_drive == ERROR_INVALID_DRIVE &&
               codes::not_supported == ERROR_NOT_SUPPORTED && codes::bad_netpath == ERROR_BAD_NETPATH &&
               codes::invalid_parameter == ERROR_INVALID_PARAMETER &&
-              codes::broken_pipe == ERROR_BROKEN_PIPE && codes::mod_not_found == ERROR_MOD_NOT_FOUND &&
+              codes::broken_pipe == ERROR_BROKEN_PIPE &&
               codes::no_data == ERROR_NO_DATA && codes::more_data == ERROR_MORE_DATA &&
               codes::directory == ERROR_DIRECTORY &&
               codes::unrecognized_volume == ERROR_UNRECOGNIZED_VOLUME);

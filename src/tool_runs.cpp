@@ -1,10 +1,11 @@
-#include "child_run.hpp"
+#include "tool_runs.hpp"
 
 #include <chrono>
 #include <utility>
 
 #include "failure.hpp"
 #include "heading.hpp"
+#include "interruption.hpp"
 #include "platform/child.hpp"
 #include "platform/output_decoder.hpp"
 
@@ -44,7 +45,7 @@ std::optional<std::uint32_t> wait_for_exit(platform::Child& child, const std::st
   // child that Ctrl-C ended gets the interrupt a moment to arrive.
   if (child.exit_code() == platform::interrupted_exit_code)
     platform::wait_for_interrupt(platform::Clock::now() + grace);
-  check_interrupt(where);
+  end_if_interrupted(where);
   return child.exit_code();
 }
 
@@ -53,7 +54,7 @@ std::optional<std::uint32_t> wait_for_exit(platform::Child& child, const std::st
 void check_arguments(const std::string& where, const std::vector<std::string>& argv) {
   for (std::size_t i = 0; i < argv.size(); ++i)
     if (argv[i].find('\0') != std::string::npos)
-      throw Failure(where, kind::bad_argument,
+      throw Failure(where, kind::bad_value,
                     "argument " + std::to_string(i) +
                         " holds a NUL character and cannot be passed whole");
 }
@@ -65,12 +66,12 @@ void check_arguments(const std::string& where, const std::vector<std::string>& a
 void start(platform::Child& child, const std::string& where, const std::string& program,
            const std::vector<std::string>& argv, platform::Child::Sink output,
            platform::Child::Sink errors) {
-  check_interrupt(where);
+  end_if_interrupted(where);
   check_arguments(where, argv);
   if (auto failed = child.start(program, argv, output, errors)) {
     if (failed->kind() != kind::not_found)
       platform::wait_for_interrupt(platform::Clock::now() + grace);
-    check_interrupt(where);
+    end_if_interrupted(where);
     throw *std::move(failed);
   }
 }
@@ -118,14 +119,14 @@ ConverterResult converted(const std::string& where, const std::string& program,
 
 }  // namespace
 
-std::uint32_t run_component(const std::string& where, const std::string& program,
+std::uint32_t run_tool(const std::string& where, const std::string& program,
                             const std::vector<std::string>& argv) {
   platform::Child child(where);
   start(child, where, program, argv, Sink::inherited, Sink::inherited);
   return *wait_for_exit(child, where, std::nullopt);
 }
 
-std::optional<std::uint32_t> run_component_until(const std::string& where,
+std::optional<std::uint32_t> run_tool_until(const std::string& where,
                                                  const std::string& program,
                                                  const std::vector<std::string>& argv,
                                                  platform::Clock::time_point deadline) {
@@ -134,12 +135,12 @@ std::optional<std::uint32_t> run_component_until(const std::string& where,
   return wait_for_exit(child, where, deadline);
 }
 
-ConverterResult run_converter(const std::string& where, const std::string& program,
+ConverterResult run_converter_tool(const std::string& where, const std::string& program,
                               const std::vector<std::string>& argv) {
   return converted(where, program, argv, Sink::inherited, std::nullopt);
 }
 
-ConverterResult run_converter_until(const std::string& where, const std::string& program,
+ConverterResult run_converter_tool_until(const std::string& where, const std::string& program,
                                     const std::vector<std::string>& argv,
                                     platform::Clock::time_point deadline) {
   return converted(where, program, argv, Sink::discarded, deadline);

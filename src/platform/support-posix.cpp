@@ -1,4 +1,4 @@
-#include "system_calls-posix.hpp"
+#include "support-posix.hpp"
 
 #include <cerrno>
 #include <cstring>

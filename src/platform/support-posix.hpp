@@ -9,11 +9,6 @@
 #include "../failure.hpp"
 #include "interrupts.hpp"
 
-namespace tolvane::platform {
-// What the SIGINT handler does (interrupts-posix.cpp).
-void record_interrupt();
-}  // namespace tolvane::platform
-
 namespace tolvane::platform::posix {
 
 // A failed call, as every POSIX file reports it: where, the API, the
