@@ -14,8 +14,9 @@
 #if defined(_WIN32)
 #include <windows.h>
 #else
-#include <cerrno>
 #include <unistd.h>
+
+#include <cerrno>
 #endif
 
 namespace {

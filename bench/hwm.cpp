@@ -31,8 +31,9 @@ DWORD parent_pid() {
 
 int main() {
   const DWORD parent = parent_pid();
-  HANDLE process = parent ? OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_VM_READ, FALSE, parent)
-                          : nullptr;
+  HANDLE process =
+      parent ? OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_VM_READ, FALSE, parent)
+             : nullptr;
   PROCESS_MEMORY_COUNTERS counters{};
   counters.cb = sizeof counters;
   if (!process || !K32GetProcessMemoryInfo(process, &counters, sizeof counters)) {
@@ -46,11 +47,11 @@ int main() {
 }
 
 #else
+#include <unistd.h>
+
 #include <cstring>
 #include <fstream>
 #include <string>
-
-#include <unistd.h>
 
 int main() {
   const std::string status = "/proc/" + std::to_string(::getppid()) + "/status";

@@ -13,12 +13,14 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: sink.exe PROGRAM\n");
     return 2;
   }
-  const std::string name = "\\\\.\\pipe\\tolvane-bench-sink-" + std::to_string(GetCurrentProcessId());
+  const std::string name =
+      "\\\\.\\pipe\\tolvane-bench-sink-" + std::to_string(GetCurrentProcessId());
   HANDLE read_end = CreateNamedPipeA(name.c_str(), PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED,
                                      PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 0,
                                      64 * 1024, 0, nullptr);
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  HANDLE write_end = CreateFileA(name.c_str(), GENERIC_WRITE, 0, &inherit, OPEN_EXISTING, 0, nullptr);
+  HANDLE write_end =
+      CreateFileA(name.c_str(), GENERIC_WRITE, 0, &inherit, OPEN_EXISTING, 0, nullptr);
   if (read_end == INVALID_HANDLE_VALUE || write_end == INVALID_HANDLE_VALUE) {
     std::fprintf(stderr, "sink: cannot make the pipe (%lu)\n", GetLastError());
     return 2;

@@ -3,11 +3,6 @@
 // Input: byte 0 picks the width, byte 1 says whether the first word names
 // the program instead of "Tolvane.exe", the rest is the words, separated by
 // NUL bytes (a real command line cannot hold NUL).
-#include "cli.hpp"
-#include "fuzz_input.hpp"
-#include "help_text.hpp"
-#include "utf.hpp"
-
 #include <climits>
 #include <cstddef>
 #include <cstdint>
@@ -17,13 +12,19 @@
 #include <string_view>
 #include <vector>
 
+#include "cli.hpp"
+#include "fuzz_input.hpp"
+#include "help_text.hpp"
+#include "utf.hpp"
+
 namespace {
 
 using tolvane::cli::Outcome;
 
 [[noreturn]] void breach(const char* what, std::string_view detail = {}) {
   std::fprintf(stderr, "cli_fuzz: invariant broken: %s\n", what);
-  if (!detail.empty()) std::fprintf(stderr, "  detail: [%.*s]\n", int(detail.size()), detail.data());
+  if (!detail.empty())
+    std::fprintf(stderr, "  detail: [%.*s]\n", int(detail.size()), detail.data());
   __builtin_trap();
 }
 
@@ -82,8 +83,9 @@ constexpr int widest_body_line = 58;
 // head with the program's name, the section titles and the option
 // invocations.
 bool unbreakable_line(std::string_view line, std::string_view prog) {
-  return line == "usage: " + std::string(prog) || line == "positional arguments:" || line == "options:" ||
-         line == "  -nogui [/path/to/.s2f]" || line == "  -h, --help" || line == "  input";
+  return line == "usage: " + std::string(prog) || line == "positional arguments:" ||
+         line == "options:" || line == "  -nogui [/path/to/.s2f]" || line == "  -h, --help" ||
+         line == "  input";
 }
 
 // A line wider than the width is fine only when it holds a single piece
@@ -101,7 +103,9 @@ void check_wrapped(std::string_view text, std::string_view prog, int width, cons
   }
 }
 
-bool starts_with(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
+bool starts_with(std::string_view s, std::string_view prefix) {
+  return s.substr(0, prefix.size()) == prefix;
+}
 
 // Checks the outcome against what the parser documents and its tests pin
 // down, using only the words themselves.
@@ -124,7 +128,8 @@ void check_outcome(const std::vector<std::string>& words, const Outcome& o) {
       bool input_is_a_word = false;
       for (const auto& w : words) input_is_a_word |= w == o.args.input;
       check(input_is_a_word, "the input is one of the words", o.args.input);
-      if (const auto* flag = std::get_if<bool>(&o.args.nogui)) check(*flag, "-nogui without a value is true");
+      if (const auto* flag = std::get_if<bool>(&o.args.nogui))
+        check(*flag, "-nogui without a value is true");
       if (const auto* value = std::get_if<std::string>(&o.args.nogui)) {
         bool found = false;
         for (const auto& w : words) {
@@ -187,13 +192,14 @@ void check_output_width(const std::optional<std::string>& columns, std::optional
     if (value > 0) from_columns = static_cast<int>(value);
   }
   const int expected = from_columns ? *from_columns : (console && *console > 0) ? *console : 80;
-  check(tolvane::cli::output_width(columns, console) == expected, "output_width picks COLUMNS, console, 80",
-        columns.value_or("(unset)"));
+  check(tolvane::cli::output_width(columns, console) == expected,
+        "output_width picks COLUMNS, console, 80", columns.value_or("(unset)"));
 }
 
 int width_from(std::uint8_t b) {
   if (b <= 200) return b;  // 0 behaves as 1
-  constexpr int unusual[] = {-5, -1, 57, 58, 63, 64, 65, 79, 80, 120, 1000, 100000, INT_MAX - 1, INT_MAX};
+  constexpr int unusual[] = {-5, -1, 57,  58,   63,     64,          65,
+                             79, 80, 120, 1000, 100000, INT_MAX - 1, INT_MAX};
   return unusual[(b - 201) % (sizeof unusual / sizeof unusual[0])];
 }
 
@@ -226,7 +232,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   check_wrapped(help, prog, width, "the help text ends in a line end");
 
   // Whatever the width, wrapping only moves blanks and line ends.
-  check(without_blanks(usage) == without_blanks(one_line_usage(prog)), "the usage text keeps all its words", usage);
+  check(without_blanks(usage) == without_blanks(one_line_usage(prog)),
+        "the usage text keeps all its words", usage);
   check(without_blanks(help) == without_blanks(one_line_usage(prog) + help_body),
         "the help text keeps all its words", help);
   if (strict_utf8(prog)) check(strict_utf8(help), "wrapping never cuts a character", help);
@@ -234,17 +241,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Exact where everything fits: from 58 columns the argument list, and the
   // usage once its one line fits (for "Tolvane.exe" at 54 and more).
   const std::size_t one_line = width_of(one_line_usage(prog)) - 1;
-  if (width >= widest_body_line) check(help == usage + help_body, "the argument list is exact from 58 columns", help);
+  if (width >= widest_body_line)
+    check(help == usage + help_body, "the argument list is exact from 58 columns", help);
   if (width >= 1 && static_cast<std::size_t>(width) >= one_line)
     check(usage == one_line_usage(prog), "the usage is one line where it fits", usage);
   if (width >= 64 && prog == "Tolvane.exe")
     check(help == one_line_usage(prog) + help_body, "the help text is exact from 64 columns", help);
 
   // The error line quotes the message unwrapped after the usage.
-  std::string message = outcome.action == Outcome::Action::error ? outcome.message : "unrecognized arguments: x";
+  std::string message =
+      outcome.action == Outcome::Action::error ? outcome.message : "unrecognized arguments: x";
   const std::string error = tolvane::cli::error_text(prog, message, width);
-  check(error == usage + prog + ": error: " + message + "\n", "the error text is the usage and one error line",
-        error);
+  check(error == usage + prog + ": error: " + message + "\n",
+        "the error text is the usage and one error line", error);
 
   // COLUMNS from the first word, a console width from the input's bytes.
   std::optional<std::string> columns;

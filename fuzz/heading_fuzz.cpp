@@ -6,8 +6,6 @@
 // like line ends, multibyte characters, ASCII runs). A byte with its top
 // bit set starts a new piece before its token, so pieces always hold
 // whole characters, and a CR and an LF can land in different pieces.
-#include "heading.hpp"
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -15,6 +13,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "heading.hpp"
 
 namespace {
 
@@ -28,9 +28,10 @@ void show(const char* label, const std::optional<std::string>& s) {
 }
 
 [[noreturn]] void breach(const char* what, std::string_view text, std::size_t limit,
-                         const std::optional<std::string>& got, const std::optional<std::string>& expected) {
-  std::fprintf(stderr, "heading_fuzz: invariant broken: %s\n  limit %zu, text (%zu bytes):", what, limit,
-               text.size());
+                         const std::optional<std::string>& got,
+                         const std::optional<std::string>& expected) {
+  std::fprintf(stderr, "heading_fuzz: invariant broken: %s\n  limit %zu, text (%zu bytes):", what,
+               limit, text.size());
   for (unsigned char c : text) std::fprintf(stderr, " %02X", c);
   std::fprintf(stderr, "\n");
   show("got", got);
@@ -44,8 +45,16 @@ std::size_t line_end_at(std::string_view text, std::size_t i) {
   const std::string_view rest = text.substr(i);
   if (rest.substr(0, 2) == "\r\n") return 2;
   switch (rest[0]) {
-    case '\n': case '\v': case '\f': case '\r': case '\x1c': case '\x1d': case '\x1e': return 1;
-    default: break;
+    case '\n':
+    case '\v':
+    case '\f':
+    case '\r':
+    case '\x1c':
+    case '\x1d':
+    case '\x1e':
+      return 1;
+    default:
+      break;
   }
   if (rest.substr(0, 2) == "\xc2\x85") return 2;
   if (rest.substr(0, 3) == "\xe2\x80\xa8" || rest.substr(0, 3) == "\xe2\x80\xa9") return 3;
@@ -98,15 +107,50 @@ void check_heading(std::string_view line) {
 }
 
 constexpr std::string_view tokens[] = {
-    "a", "b", "x", " ", "\t", "header:", "header", "Header:", "0123456789abcdef",
+    "a",
+    "b",
+    "x",
+    " ",
+    "\t",
+    "header:",
+    "header",
+    "Header:",
+    "0123456789abcdef",
     "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa",
     // line ends
-    "\n", "\r", "\r\n", "\n\r", "\v", "\f", "\x1c", "\x1d", "\x1e", "\xc2\x85", "\xe2\x80\xa8", "\xe2\x80\xa9",
+    "\n",
+    "\r",
+    "\r\n",
+    "\n\r",
+    "\v",
+    "\f",
+    "\x1c",
+    "\x1d",
+    "\x1e",
+    "\xc2\x85",
+    "\xe2\x80\xa8",
+    "\xe2\x80\xa9",
     // characters
-    "\xc3\xa9", "\xe6\xa2\x81", "\xf0\x9f\x98\x80", std::string_view("\0", 1), "\x01", "\x1b", "\x1f", "\x7f",
+    "\xc3\xa9",
+    "\xe6\xa2\x81",
+    "\xf0\x9f\x98\x80",
+    std::string_view("\0", 1),
+    "\x01",
+    "\x1b",
+    "\x1f",
+    "\x7f",
     // lookalikes: same last bytes as a line end, or a neighbouring code point
-    "\xc2\xa9", "\xc5\x85", "\xc2\x84", "\xe2\x80\xa7", "\xe2\x80\xaa", "\xe3\x80\xa8", "\xe2\x82\xa8",
-    "\xf0\x9f\x80\xa8", "\xe2\x82\xac", "\xc2\x8d", "\xc2\x8a",
+    "\xc2\xa9",
+    "\xc5\x85",
+    "\xc2\x84",
+    "\xe2\x80\xa7",
+    "\xe2\x80\xaa",
+    "\xe3\x80\xa8",
+    "\xe2\x82\xa8",
+    "\xf0\x9f\x80\xa8",
+    "\xe2\x82\xac",
+    "\xc2\x8d",
+    "\xc2\x8a",
 };
 constexpr std::size_t token_count = sizeof tokens / sizeof tokens[0];
 static_assert(token_count <= 128, "one token per byte, the top bit marks a piece boundary");

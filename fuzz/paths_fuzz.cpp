@@ -7,8 +7,6 @@
 // non-ASCII characters), which reaches the interesting shapes sooner.
 // A NUL byte (raw) or token 0 separates the path from a second text, used
 // as the other side of a join and to build a working directory.
-#include "paths.hpp"
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -17,6 +15,8 @@
 #include <utility>
 #include <vector>
 
+#include "paths.hpp"
+
 namespace {
 
 namespace paths = tolvane::paths;
@@ -24,7 +24,8 @@ using paths::Flavour;
 
 const char* name_of(Flavour f) { return f == Flavour::windows ? "windows" : "posix"; }
 
-[[noreturn]] void breach(Flavour f, const char* what, std::string_view p, std::string_view got = {}) {
+[[noreturn]] void breach(Flavour f, const char* what, std::string_view p,
+                         std::string_view got = {}) {
   std::fprintf(stderr, "paths_fuzz (%s): invariant broken: %s\n  input: [%.*s]\n", name_of(f), what,
                int(p.size()), p.data());
   if (!got.empty()) std::fprintf(stderr, "  got:   [%.*s]\n", int(got.size()), got.data());
@@ -46,14 +47,17 @@ bool has_sep(Flavour f, std::string_view s) {
 bool letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
 // "X:" at the front: a drive on Windows.
-bool drive_letter_prefix(std::string_view s) { return s.size() >= 2 && letter(s[0]) && s[1] == ':'; }
+bool drive_letter_prefix(std::string_view s) {
+  return s.size() >= 2 && letter(s[0]) && s[1] == ':';
+}
 
 std::vector<std::string_view> split_at(std::string_view s, char sep) {
   std::vector<std::string_view> out;
   std::size_t start = 0;
   for (;;) {
     const std::size_t end = s.find(sep, start);
-    out.push_back(s.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
+    out.push_back(
+        s.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
     if (end == std::string_view::npos) return out;
     start = end + 1;
   }
@@ -65,7 +69,8 @@ void check_components(Flavour f, std::string_view p, std::string_view rest, bool
   if (rest.empty()) return;
   bool leading = true;
   for (std::string_view c : split_at(rest, f == Flavour::windows ? '\\' : '/')) {
-    check(!c.empty(), f, "normalize leaves no empty component (runs collapsed, no trailing separator)", p, rest);
+    check(!c.empty(), f,
+          "normalize leaves no empty component (runs collapsed, no trailing separator)", p, rest);
     check(c != ".", f, "normalize drops \".\"", p, rest);
     if (c == "..") {
       check(!rooted, f, "normalize drops \"..\" at a root", p, rest);
@@ -85,15 +90,22 @@ void check_normal_form(Flavour f, std::string_view p, const std::string& n) {
     while (slashes < n.size() && n[slashes] == '/') ++slashes;
     std::size_t given = 0;
     while (given < p.size() && p[given] == '/') ++given;
-    check(slashes == (given == 2 ? 2 : given > 0 ? 1 : 0), f,
-          "POSIX normalize keeps exactly two leading slashes, and makes one of one or three and more", p, n);
+    check(
+        slashes == (given == 2  ? 2
+                    : given > 0 ? 1
+                                : 0),
+        f,
+        "POSIX normalize keeps exactly two leading slashes, and makes one of one or three and more",
+        p, n);
     check_components(f, p, std::string_view(n).substr(slashes), slashes > 0);
     return;
   }
-  check(n.find('/') == std::string::npos, f, "Windows normalize unifies separators to backslashes", p, n);
+  check(n.find('/') == std::string::npos, f, "Windows normalize unifies separators to backslashes",
+        p, n);
   const bool unc = p.size() >= 2 && is_sep(f, p[0]) && is_sep(f, p[1]);
   check(unc == (n.size() >= 2 && n[0] == '\\' && n[1] == '\\'), f,
-        "Windows normalize keeps the two leading separators of a UNC path, and makes no others", p, n);
+        "Windows normalize keeps the two leading separators of a UNC path, and makes no others", p,
+        n);
   if (n.size() >= 2 && n[0] == '\\' && n[1] == '\\') return;  // UNC and device roots stay whole
   std::string_view rest = n;
   bool rooted = false;
@@ -105,7 +117,8 @@ void check_normal_form(Flavour f, std::string_view p, const std::string& n) {
     // The one "." kept: it stops a drive-like first component from
     // reading as a drive.
     rest.remove_prefix(2);
-    check(drive_letter_prefix(rest), f, "a leading \".\\\" is kept only before a drive-like component", p, n);
+    check(drive_letter_prefix(rest), f,
+          "a leading \".\\\" is kept only before a drive-like component", p, n);
   }
   check_components(f, p, rest, rooted);
 }
@@ -125,9 +138,11 @@ void check_dirname_basename(Flavour f, std::string_view p) {
   const std::string d = paths::dirname(f, p);
   const std::string b = paths::basename(f, p);
   check(p.substr(0, d.size()) == d, f, "dirname is a prefix of the path", p, d);
-  check(b.size() <= p.size() && p.substr(p.size() - b.size()) == b, f, "basename is a suffix of the path", p, b);
+  check(b.size() <= p.size() && p.substr(p.size() - b.size()) == b, f,
+        "basename is a suffix of the path", p, b);
   check(!has_sep(f, b), f, "basename holds no separator", p, b);
-  if (!p.empty() && is_sep(f, p.back())) check(b.empty(), f, "basename is empty after a final separator", p, b);
+  if (!p.empty() && is_sep(f, p.back()))
+    check(b.empty(), f, "basename is empty after a final separator", p, b);
   const bool windows_drive = f == Flavour::windows && drive_letter_prefix(p);
   if (!has_sep(f, p) && !windows_drive) {
     check(d.empty(), f, "dirname is empty without a separator", p, d);
@@ -139,14 +154,15 @@ void check_dirname_basename(Flavour f, std::string_view p) {
   // must for a real drive, so such names are left out.
   if (f == Flavour::windows && drive_like(b)) return;
   const std::string n = paths::normalize(f, p);
-  check(paths::normalize(f, paths::join(f, d, b)) == n, f, "join(dirname, basename) normalises like the path", p,
-        paths::join(f, d, b));
+  check(paths::normalize(f, paths::join(f, d, b)) == n, f,
+        "join(dirname, basename) normalises like the path", p, paths::join(f, d, b));
   if (has_sep(f, n)) {
     const std::string nd = paths::dirname(f, n);
     const std::string nb = paths::basename(f, n);
     if (!(f == Flavour::windows && drive_like(nb)))
       check(paths::normalize(f, paths::join(f, nd, nb)) == n, f,
-            "join(dirname, basename) of a normalised path gives it back", n, paths::join(f, nd, nb));
+            "join(dirname, basename) of a normalised path gives it back", n,
+            paths::join(f, nd, nb));
   }
 }
 
@@ -161,7 +177,8 @@ void check_splitext(Flavour f, std::string_view p) {
   check(root + ext == p, f, "splitext: root + ext is the path", p, root);
   if (!ext.empty()) {
     check(ext[0] == '.', f, "splitext: an extension starts with a dot", p, ext);
-    check(ext.find('.', 1) == std::string::npos, f, "splitext: an extension runs from the last dot", p, ext);
+    check(ext.find('.', 1) == std::string::npos, f, "splitext: an extension runs from the last dot",
+          p, ext);
     check(!has_sep(f, ext), f, "splitext: an extension holds no separator", p, ext);
     check(paths::basename(f, root).find_first_not_of('.') != std::string::npos, f,
           "splitext: dots that lead a name are no extension", p, ext);
@@ -184,7 +201,8 @@ void check_deck_suffix(Flavour f, std::string_view p, const std::string& absolut
   const std::string name = paths::basename(f, deck);
   if (name.size() >= suffix.size() &&
       name.substr(0, name.size() - suffix.size()).find_first_not_of('.') != std::string::npos) {
-    check(ext == suffix && root == model, f, "splitext of the deck gives the model and .inp", p, deck);
+    check(ext == suffix && root == model, f, "splitext of the deck gives the model and .inp", p,
+          deck);
   } else {
     // Nothing but dots before it (".inp", "..inp" are names, not
     // extensions), or the suffix went into a UNC root (\\srv\share.inp).
@@ -199,7 +217,8 @@ void check_join(Flavour f, std::string_view a, std::string_view b) {
       check(j == std::string(b), f, "join: an absolute b replaces a", b, j);
     } else {
       const bool bare = a.empty() || a.back() == '/';
-      check(j == std::string(a) + (bare ? "" : "/") + std::string(b), f, "join: one separator between a and b", a, j);
+      check(j == std::string(a) + (bare ? "" : "/") + std::string(b), f,
+            "join: one separator between a and b", a, j);
     }
     return;
   }
@@ -212,20 +231,23 @@ void check_join(Flavour f, std::string_view a, std::string_view b) {
     // a has a plain drive.
     const bool a_unc = a.size() >= 2 && is_sep(f, a[0]) && is_sep(f, a[1]);
     if (drive_letter_prefix(a))
-      check(j == std::string(a.substr(0, 2)) + std::string(b), f, "join: a rooted b keeps a's drive", b, j);
+      check(j == std::string(a.substr(0, 2)) + std::string(b), f,
+            "join: a rooted b keeps a's drive", b, j);
     else if (!a_unc)
       check(j == std::string(b), f, "join: a rooted b replaces a driveless a", b, j);
   } else if (!b_rooted && !drive_letter_prefix(b)) {
     // A relative b continues a. No separator is added after a separator or
     // a bare drive; a UNC or device root ending in ':' ("\\?\C:") counts as
     // one, so it is left out here.
-    const bool a_root_with_colon = a.size() >= 2 && is_sep(f, a[0]) && is_sep(f, a[1]) && a.back() == ':';
+    const bool a_root_with_colon =
+        a.size() >= 2 && is_sep(f, a[0]) && is_sep(f, a[1]) && a.back() == ':';
     // An empty b adds nothing to a bare UNC root either.
     const bool unc_with_nothing = b.empty() && a.size() >= 2 && is_sep(f, a[0]) && is_sep(f, a[1]);
     if (!a_root_with_colon && !unc_with_nothing) {
-      const bool bare = a.empty() || is_sep(f, a.back()) || (a.size() == 2 && drive_letter_prefix(a));
-      check(j == std::string(a) + (bare ? "" : "\\") + std::string(b), f, "join: one separator between a and b", a,
-            j);
+      const bool bare =
+          a.empty() || is_sep(f, a.back()) || (a.size() == 2 && drive_letter_prefix(a));
+      check(j == std::string(a) + (bare ? "" : "\\") + std::string(b), f,
+            "join: one separator between a and b", a, j);
     }
   }
 }
@@ -238,7 +260,8 @@ void check_absolute_posix(std::string_view p, std::string_view other) {
   check(paths::is_absolute(f, r), f, "absolute_posix gives an absolute path", p, r);
   check(paths::normalize(f, r) == r, f, "absolute_posix gives a normalised path", p, r);
   if (paths::is_absolute(f, p)) {
-    check(r == paths::normalize(f, p), f, "absolute_posix keeps an absolute path (normalised)", p, r);
+    check(r == paths::normalize(f, p), f, "absolute_posix keeps an absolute path (normalised)", p,
+          r);
   } else {
     const std::string anchored = cwd + (cwd.back() == '/' ? "" : "/") + std::string(p);
     check(r == paths::normalize(f, anchored), f, "absolute_posix anchors at cwd", p, r);
@@ -246,7 +269,8 @@ void check_absolute_posix(std::string_view p, std::string_view other) {
     for (std::string_view c : split_at(p, '/')) climbs |= c == "..";
     if (!climbs) {
       const std::string under = cwd.back() == '/' ? cwd : cwd + "/";
-      check(r == cwd || r.starts_with(under), f, "a relative path without \"..\" stays under cwd", p, r);
+      check(r == cwd || r.starts_with(under), f, "a relative path without \"..\" stays under cwd",
+            p, r);
     }
   }
   check_deck_suffix(f, p, r);
@@ -264,19 +288,20 @@ void check_strip_extended_prefix(std::string_view p) {
   if (drive_letter_prefix(rest) && rest.size() > 2 && rest[2] == '\\')
     check(s == std::string(rest), f, "strip_extended_prefix: \\\\?\\C:\\x gives C:\\x", p, s);
   if (rest.substr(0, 4) == "UNC\\" && rest.size() > 4)
-    check(s == "\\\\" + std::string(rest.substr(4)), f, "strip_extended_prefix: \\\\?\\UNC\\srv\\x gives \\\\srv\\x",
-          p, s);
+    check(s == "\\\\" + std::string(rest.substr(4)), f,
+          "strip_extended_prefix: \\\\?\\UNC\\srv\\x gives \\\\srv\\x", p, s);
   const bool unc_form = p.size() >= 8 && s == "\\\\" + std::string(p.substr(8));
-  check(s == std::string(p) || s == std::string(rest) || unc_form, f, "strip_extended_prefix only drops the prefix",
-        p, s);
+  check(s == std::string(p) || s == std::string(rest) || unc_form, f,
+        "strip_extended_prefix only drops the prefix", p, s);
   if (s != std::string(p)) check(paths::is_absolute(f, s), f, "a stripped path is absolute", p, s);
 }
 
 // One token per byte; 0 separates the two texts.
 constexpr std::string_view tokens[] = {
-    "",   "\\", "/",  ".",  "..", ":",   "C:", "c", "a",  "b",    "?",  "UNC", "unc", " ",
-    "x",  ".inp", "inp", "\\\\", "//", "\\\\?\\", "\\\\.\\", "PIPE", "é", "解", "\xed\xa0\x80", "D:",
-    "Z", "1", "-", "$", "srv", "share",
+    "",   "\\",      "/",       ".",    "..",    ":",  "C:",           "c",   "a",
+    "b",  "?",       "UNC",     "unc",  " ",     "x",  ".inp",         "inp", "\\\\",
+    "//", "\\\\?\\", "\\\\.\\", "PIPE", "é",     "解", "\xed\xa0\x80", "D:",  "Z",
+    "1",  "-",       "$",       "srv",  "share",
 };
 
 std::pair<std::string, std::string> texts_from(const std::uint8_t* data, std::size_t size) {
@@ -319,7 +344,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The deck path of each build: Windows takes the normalised full path,
   // POSIX the path anchored at the working directory.
   const std::string windows_full = paths::normalize(Flavour::windows, p);
-  if (paths::is_absolute(Flavour::windows, windows_full)) check_deck_suffix(Flavour::windows, p, windows_full);
+  if (paths::is_absolute(Flavour::windows, windows_full))
+    check_deck_suffix(Flavour::windows, p, windows_full);
   check_absolute_posix(p, q);
   check_strip_extended_prefix(p);
   return 0;

@@ -4,9 +4,6 @@
 //
 // Input: the arguments, separated by NUL bytes (an argument cannot hold
 // NUL). The first one is element 0, the program's path.
-#include "command_line.hpp"
-#include "fuzz_input.hpp"
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -14,11 +11,14 @@
 #include <string_view>
 #include <vector>
 
+#include "command_line.hpp"
+#include "fuzz_input.hpp"
+
 namespace {
 
 [[noreturn]] void breach(const char* what, std::string_view line) {
-  std::fprintf(stderr, "quoting_fuzz: invariant broken: %s\n  command line: [%.*s]\n", what, int(line.size()),
-               line.data());
+  std::fprintf(stderr, "quoting_fuzz: invariant broken: %s\n  command line: [%.*s]\n", what,
+               int(line.size()), line.data());
   __builtin_trap();
 }
 
@@ -114,7 +114,8 @@ Split split_command_line(std::string_view line, DoubledQuote rule) {
   return out;
 }
 
-void check_round_trip(const std::vector<std::string>& argv, const std::string& line, bool first_by_own_rule) {
+void check_round_trip(const std::vector<std::string>& argv, const std::string& line,
+                      bool first_by_own_rule) {
   for (DoubledQuote rule : {DoubledQuote::ends_quoting, DoubledQuote::keeps_quoting}) {
     Split split;
     if (first_by_own_rule) {
@@ -125,13 +126,15 @@ void check_round_trip(const std::vector<std::string>& argv, const std::string& l
       split = split_command_line(behind, rule);
       split.argv.erase(split.argv.begin());
     }
-    check(split.doubled_quotes == 0, "the line holds no doubled quote inside a quoted region", line);
+    check(split.doubled_quotes == 0, "the line holds no doubled quote inside a quoted region",
+          line);
     if (split.argv != argv) {
       std::fprintf(stderr, "quoting_fuzz: %s rule, element 0 %s\n",
                    rule == DoubledQuote::ends_quoting ? "pre-2008" : "current",
                    first_by_own_rule ? "by its own rule" : "as an ordinary argument");
       for (std::size_t k = 0; k < argv.size() || k < split.argv.size(); ++k)
-        std::fprintf(stderr, "  [%zu] given [%s] split [%s]\n", k, k < argv.size() ? argv[k].c_str() : "(none)",
+        std::fprintf(stderr, "  [%zu] given [%s] split [%s]\n", k,
+                     k < argv.size() ? argv[k].c_str() : "(none)",
                      k < split.argv.size() ? split.argv[k].c_str() : "(none)");
       breach("splitting the joined line gives the vector back", line);
     }
@@ -146,15 +149,18 @@ void check_quoted_forms(const std::vector<std::string>& argv, const std::string&
     // A quote in an unquoted argument is escaped, so only quoting puts one
     // in front.
     const bool quoted = !q.empty() && q.front() == '"';
-    check(needs_quotes == quoted, "an argument is quoted exactly when empty or holding a blank or tab", q);
-    if (quoted) check(q.size() >= 2 && q.back() == '"', "a quoted argument ends in its closing quote", q);
+    check(needs_quotes == quoted,
+          "an argument is quoted exactly when empty or holding a blank or tab", q);
+    if (quoted)
+      check(q.size() >= 2 && q.back() == '"', "a quoted argument ends in its closing quote", q);
     if (!needs_quotes && a.find('"') == std::string::npos)
       check(q == a, "an argument without blank, tab or quote stays as it is", q);
-    check(q.size() >= a.size() && q.size() <= 2 * a.size() + 2, "quoting at most doubles an argument", q);
+    check(q.size() >= a.size() && q.size() <= 2 * a.size() + 2,
+          "quoting at most doubles an argument", q);
     total += q.size();
   }
-  check(line.size() == total + (argv.empty() ? 0 : argv.size() - 1), "arguments are joined by single blanks",
-        line);
+  check(line.size() == total + (argv.empty() ? 0 : argv.size() - 1),
+        "arguments are joined by single blanks", line);
 }
 
 }  // namespace

@@ -5,8 +5,6 @@
 // Input: byte 0 is the number of split points (0..7) taken from the bytes
 // after it; the rest is the text, read both as UTF-8 and as UTF-16 (pairs
 // of bytes, little-endian).
-#include "utf.hpp"
-
 #include <algorithm>
 #include <array>
 #include <cstddef>
@@ -15,6 +13,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "utf.hpp"
 
 namespace {
 
@@ -117,16 +117,17 @@ void check_validator(std::string_view s, const std::vector<std::size_t>& cuts, c
   std::string out;
   const bool accepted = validate(pieces, out);
   if (accepted != valid) {
-    std::fprintf(stderr, "utf_fuzz: %s: %s, validator %s; pieces:", what, valid ? "valid" : "invalid",
-                 accepted ? "accepted" : "refused");
+    std::fprintf(stderr, "utf_fuzz: %s: %s, validator %s; pieces:", what,
+                 valid ? "valid" : "invalid", accepted ? "accepted" : "refused");
     for (std::string_view p : pieces) std::fprintf(stderr, " %zu", p.size());
     std::fprintf(stderr, "\n");
     breach("the validator accepts exactly strict UTF-8", s);
   }
   // Passed on are the whole characters before the first ill-formed
   // sequence, however the stream was cut: all of it when it is valid.
-  check(out == s.substr(0, good), valid ? "accepted text is passed on unchanged"
-                                        : "a refused stream passes on exactly its valid prefix",
+  check(out == s.substr(0, good),
+        valid ? "accepted text is passed on unchanged"
+              : "a refused stream passes on exactly its valid prefix",
         s);
 }
 
@@ -146,7 +147,8 @@ void check_conversions(std::string_view s) {
   check(wide.size() <= s.size(), "to_utf16 gives at most one unit per byte", s);
 
   // Whatever the bytes, their UTF-16 survives a trip through UTF-8.
-  check(utf::to_utf16(utf::from_utf16(wide)) == wide, "to_utf16(from_utf16(w)) == w for converted text", s);
+  check(utf::to_utf16(utf::from_utf16(wide)) == wide,
+        "to_utf16(from_utf16(w)) == w for converted text", s);
 
   if (valid) {
     check(wide == reference_utf16(cps), "to_utf16 of strict UTF-8 decodes it", s);
@@ -165,10 +167,12 @@ void check_utf16(std::string_view bytes) {
     wide += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
                                   (static_cast<unsigned char>(bytes[i + 1]) << 8));
   const std::string narrow = utf::from_utf16(wide);
-  check(utf::to_utf16(narrow) == wide, "from_utf16 is lossless for any UTF-16, lone surrogates included", bytes);
+  check(utf::to_utf16(narrow) == wide,
+        "from_utf16 is lossless for any UTF-16, lone surrogates included", bytes);
   if (well_formed_utf16(wide)) {
     std::vector<char32_t> cps;
-    check(reference_decode(narrow, cps) == narrow.size(), "well-formed UTF-16 gives strict UTF-8", bytes);
+    check(reference_decode(narrow, cps) == narrow.size(), "well-formed UTF-16 gives strict UTF-8",
+          bytes);
     check(reference_utf16(cps) == wide, "strict UTF-8 from UTF-16 decodes back to it", bytes);
   }
 }
@@ -176,9 +180,10 @@ void check_utf16(std::string_view bytes) {
 void check_code_point_encoding(std::string_view bytes) {
   // Every scalar value, written and read back.
   for (std::size_t i = 0; i + 2 < bytes.size() && i < 24; i += 3) {
-    const char32_t cp = (static_cast<unsigned char>(bytes[i]) | (static_cast<unsigned char>(bytes[i + 1]) << 8) |
-                         (static_cast<unsigned char>(bytes[i + 2]) << 16)) %
-                        0x110000;
+    const char32_t cp =
+        (static_cast<unsigned char>(bytes[i]) | (static_cast<unsigned char>(bytes[i + 1]) << 8) |
+         (static_cast<unsigned char>(bytes[i + 2]) << 16)) %
+        0x110000;
     if (cp >= 0xD800 && cp <= 0xDFFF) continue;
     std::string out;
     utf::append_code_point(out, cp);
@@ -192,9 +197,11 @@ void check_code_point_encoding(std::string_view bytes) {
 void check_dbcs(std::string_view bytes, unsigned char lead_from) {
   const auto is_lead = [lead_from](unsigned char b) { return b >= lead_from; };
   const std::size_t n = utf::complete_dbcs_prefix(bytes, is_lead);
-  check(n == bytes.size() || (n + 1 == bytes.size() && is_lead(static_cast<unsigned char>(bytes[n]))),
-        "complete_dbcs_prefix leaves at most a lone final lead byte", bytes);
-  check(utf::complete_dbcs_prefix(bytes.substr(0, n), is_lead) == n, "a complete prefix is complete", bytes);
+  check(
+      n == bytes.size() || (n + 1 == bytes.size() && is_lead(static_cast<unsigned char>(bytes[n]))),
+      "complete_dbcs_prefix leaves at most a lone final lead byte", bytes);
+  check(utf::complete_dbcs_prefix(bytes.substr(0, n), is_lead) == n,
+        "a complete prefix is complete", bytes);
 }
 
 }  // namespace
@@ -202,7 +209,8 @@ void check_dbcs(std::string_view bytes, unsigned char lead_from) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
   const std::size_t cut_count = std::min<std::size_t>(data[0] & 7, size - 1);
-  const std::string_view s(reinterpret_cast<const char*>(data + 1 + cut_count), size - 1 - cut_count);
+  const std::string_view s(reinterpret_cast<const char*>(data + 1 + cut_count),
+                           size - 1 - cut_count);
   std::vector<std::size_t> cuts;
   for (std::size_t k = 0; k < cut_count; ++k) cuts.push_back(data[1 + k] % (s.size() + 1));
   std::sort(cuts.begin(), cuts.end());

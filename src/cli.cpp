@@ -1,13 +1,13 @@
 #include "cli.hpp"
 
-#include "utf.hpp"
-
 #include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstddef>
 #include <limits>
 #include <system_error>
+
+#include "utf.hpp"
 
 namespace tolvane::cli {
 namespace {
@@ -61,7 +61,8 @@ std::optional<Word> short_option(std::string_view w) {
     if (rest.starts_with("-")) return Word{WordClass::help_with_value, std::string(rest)};
     return Word{WordClass::help, std::nullopt};
   }
-  if (name.size() >= 2 && std::string_view("-nogui").starts_with(name)) return Word{WordClass::nogui, after_equals(w)};
+  if (name.size() >= 2 && std::string_view("-nogui").starts_with(name))
+    return Word{WordClass::nogui, after_equals(w)};
   return std::nullopt;
 }
 
@@ -89,13 +90,22 @@ class Scan {
     for (std::size_t i = 0; i < words_.size(); ++i) {
       Word w = word_at(i);
       switch (w.word_class) {
-        case WordClass::separator: separator_ = i; break;
-        case WordClass::help: return Outcome{Outcome::Action::help, {}, {}};
+        case WordClass::separator:
+          separator_ = i;
+          break;
+        case WordClass::help:
+          return Outcome{Outcome::Action::help, {}, {}};
         case WordClass::help_with_value:
           return error("argument -h/--help: ignored explicit argument '" + *w.attached + "'");
-        case WordClass::nogui: i = take_nogui(i, w.attached); break;
-        case WordClass::value: place_value(i); break;
-        case WordClass::unmatched: left_over_.push_back(i); break;
+        case WordClass::nogui:
+          i = take_nogui(i, w.attached);
+          break;
+        case WordClass::value:
+          place_value(i);
+          break;
+        case WordClass::unmatched:
+          left_over_.push_back(i);
+          break;
       }
     }
     return finish();

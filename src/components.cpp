@@ -56,9 +56,9 @@ BoundEntry bind_entry(const EntryName& name, const std::string& folder) {
       static_cast<const tolvane_declaration*>(find(name, file, "tolvane_declaration_" + entry));
   const auto refuse = [&](const std::string& why, const std::string& found,
                           const std::string& expected) {
-    return Failure(where, kind::binding,
-                   file + ": " + entry + " " + why + " (found " + found + ", expected " + expected +
-                       ")");
+    return Failure(
+        where, kind::binding,
+        file + ": " + entry + " " + why + " (found " + found + ", expected " + expected + ")");
   };
   const std::string any_minor = std::to_string(TOLVANE_INTERFACE_MAJOR) + ".x";
   if (declaration == nullptr || declaration->magic != TOLVANE_DECLARATION_MAGIC)

@@ -26,7 +26,7 @@ std::atomic<std::uint64_t> worker_thread{0};
 
 const char* call_of_this_thread() noexcept {
   const std::uint64_t self = platform::current_thread_id();
-  const char* call = self == worker_thread.load()  ? worker_call.load()
+  const char* call = self == worker_thread.load() ? worker_call.load()
                      : self == main_thread.load() ? main_call.load()
                                                   : last_call.load();
   return call != nullptr ? call : "main";

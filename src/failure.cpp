@@ -53,8 +53,8 @@ Failure::Failure(std::string where, std::string kind, std::string message)
 Failure system_failure(std::string where, std::string kind, const std::string& api,
                        unsigned long code, std::string_view system_text, std::string_view subject) {
   std::string text = fill_inserts(system_text, subject);
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' ||
-                           text.back() == '.'))
+  while (!text.empty() &&
+         (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' || text.back() == '.'))
     text.pop_back();
   return Failure(std::move(where), std::move(kind),
                  api + " failed: " + text + " (error " + std::to_string(code) + ")");
@@ -70,8 +70,7 @@ std::string diagnostic(const std::string& program, const Failure& failure) {
 
 void report_failure_on_stderr(const Failure& failure) noexcept {
   try {
-    platform::write_text_if_possible(platform::Stream::err,
-                                     diagnostic(program_name(), failure));
+    platform::write_text_if_possible(platform::Stream::err, diagnostic(program_name(), failure));
   } catch (const std::bad_alloc&) {
     report_without_allocating(failure.where().c_str(), failure.kind().c_str(),
                               failure.message().c_str());
@@ -108,7 +107,8 @@ void report_without_allocating(const char* where, const char* kind, const char* 
       platform::executable_file_name(fixed_program, sizeof fixed_program) == 0)
     std::memcpy(fixed_program, "Tolvane", sizeof "Tolvane");
   std::size_t used = 0;
-  for (const char* part : {static_cast<const char*>(fixed_program), ": ", where, ": ", kind, ": ", message})
+  for (const char* part :
+       {static_cast<const char*>(fixed_program), ": ", where, ": ", kind, ": ", message})
     append_fixed(used, part);
   used = blank_line_ends(fixed_line, used);
   fixed_line[used++] = '\n';

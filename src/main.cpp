@@ -8,7 +8,6 @@
 #include <new>
 #include <thread>
 
-#include "tool_runs.hpp"
 #include "components.hpp"
 #include "crash_report.hpp"
 #include "failure.hpp"
@@ -16,6 +15,7 @@
 #include "interruption.hpp"
 #include "platform/interrupts.hpp"
 #include "process_info.hpp"
+#include "tool_runs.hpp"
 
 namespace tolvane {
 
@@ -121,10 +121,10 @@ void Tolvane::python_exe() {
 
   std::optional<std::string> header;
   {
-    auto convert = construct<tolvane_converter>(
-        "CONVERTER", "CONVERTER.release", [&](tolvane_error* error) {
-          return entries.converter.as<tolvane_converter_entry>()(inp_path.c_str(),
-                                                                 dir_path.c_str(), error);
+    auto convert =
+        construct<tolvane_converter>("CONVERTER", "CONVERTER.release", [&](tolvane_error* error) {
+          return entries.converter.as<tolvane_converter_entry>()(inp_path.c_str(), dir_path.c_str(),
+                                                                 error);
         });
     operate("CONVERTER.main",
             [&](tolvane_error* error) { return convert->ops->main(convert.get(), error); });
@@ -135,11 +135,9 @@ void Tolvane::python_exe() {
   os::chdir(init_dir);
 
   {
-    auto editor =
-        construct<tolvane_editor>("EDITOR", "EDITOR.release", [&](tolvane_error* error) {
-          return entries.editor.as<tolvane_editor_entry>()(inp_path.c_str(), setting->c_str(),
-                                                           error);
-        });
+    auto editor = construct<tolvane_editor>("EDITOR", "EDITOR.release", [&](tolvane_error* error) {
+      return entries.editor.as<tolvane_editor_entry>()(inp_path.c_str(), setting->c_str(), error);
+    });
     operate("EDITOR.editor", [&](tolvane_error* error) {
       return editor->ops->editor(editor.get(), header ? header->c_str() : nullptr, exepath.c_str(),
                                  error);
@@ -193,12 +191,12 @@ void Tolvane::file_exe() {
 
   const std::string editor = os::path::join(exe_dir, "editor.exe");
   if (run_tool("editor.exe", editor,
-                    {editor, inp_path, exepath, "-setting", *setting, "-header", header}) != 0)
+               {editor, inp_path, exepath, "-setting", *setting, "-header", header}) != 0)
     throw ExitRequest{2};
 
   const std::string monitor = os::path::join(exe_dir, "monitor.exe");
-  if (run_tool("monitor.exe", monitor,
-                    {monitor, model_path_of(inp_path), "-setting", *setting}) != 0)
+  if (run_tool("monitor.exe", monitor, {monitor, model_path_of(inp_path), "-setting", *setting}) !=
+      0)
     throw ExitRequest{3};
 }
 

@@ -65,7 +65,9 @@ bool is_unc_prefix(string_view p) {
          is_sep(Flavour::windows, p[7]);
 }
 
-bool has_drive_letter(string_view p) { return p.size() >= 2 && is_ascii_letter(p[0]) && p[1] == ':'; }
+bool has_drive_letter(string_view p) {
+  return p.size() >= 2 && is_ascii_letter(p[0]) && p[1] == ':';
+}
 
 DriveRootRest split_windows(string_view p) {
   constexpr Flavour w = Flavour::windows;
@@ -94,7 +96,9 @@ DriveRootRest split_posix(string_view p) {
   return {{}, p.substr(0, root), p.substr(root)};
 }
 
-DriveRootRest split(Flavour f, string_view p) { return f == Flavour::windows ? split_windows(p) : split_posix(p); }
+DriveRootRest split(Flavour f, string_view p) {
+  return f == Flavour::windows ? split_windows(p) : split_posix(p);
+}
 
 std::vector<string_view> resolve_components(Flavour f, string_view rest, bool rooted) {
   std::vector<string_view> out;
@@ -173,7 +177,9 @@ std::string dirname(Flavour f, std::string_view p) {
   return std::string(p.substr(0, root_len)) + std::string(head);
 }
 
-std::string basename(Flavour f, std::string_view p) { return std::string(p.substr(basename_start(f, p))); }
+std::string basename(Flavour f, std::string_view p) {
+  return std::string(p.substr(basename_start(f, p)));
+}
 
 std::pair<std::string, std::string> splitext(Flavour f, std::string_view p) {
   const std::size_t start = basename_start(f, p);

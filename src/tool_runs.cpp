@@ -54,9 +54,9 @@ std::optional<std::uint32_t> wait_for_exit(platform::Child& child, const std::st
 void check_arguments(const std::string& where, const std::vector<std::string>& argv) {
   for (std::size_t i = 0; i < argv.size(); ++i)
     if (argv[i].find('\0') != std::string::npos)
-      throw Failure(where, kind::bad_value,
-                    "argument " + std::to_string(i) +
-                        " holds a NUL character and cannot be passed whole");
+      throw Failure(
+          where, kind::bad_value,
+          "argument " + std::to_string(i) + " holds a NUL character and cannot be passed whole");
 }
 
 // Starts the child, or ends the run: with the interruption when one is
@@ -120,29 +120,28 @@ ConverterResult converted(const std::string& where, const std::string& program,
 }  // namespace
 
 std::uint32_t run_tool(const std::string& where, const std::string& program,
-                            const std::vector<std::string>& argv) {
+                       const std::vector<std::string>& argv) {
   platform::Child child(where);
   start(child, where, program, argv, Sink::inherited, Sink::inherited);
   return *wait_for_exit(child, where, std::nullopt);
 }
 
-std::optional<std::uint32_t> run_tool_until(const std::string& where,
-                                                 const std::string& program,
-                                                 const std::vector<std::string>& argv,
-                                                 platform::Clock::time_point deadline) {
+std::optional<std::uint32_t> run_tool_until(const std::string& where, const std::string& program,
+                                            const std::vector<std::string>& argv,
+                                            platform::Clock::time_point deadline) {
   platform::Child child(where);
   start(child, where, program, argv, Sink::discarded, Sink::discarded);
   return wait_for_exit(child, where, deadline);
 }
 
 ConverterResult run_converter_tool(const std::string& where, const std::string& program,
-                              const std::vector<std::string>& argv) {
+                                   const std::vector<std::string>& argv) {
   return converted(where, program, argv, Sink::inherited, std::nullopt);
 }
 
 ConverterResult run_converter_tool_until(const std::string& where, const std::string& program,
-                                    const std::vector<std::string>& argv,
-                                    platform::Clock::time_point deadline) {
+                                         const std::vector<std::string>& argv,
+                                         platform::Clock::time_point deadline) {
   return converted(where, program, argv, Sink::discarded, deadline);
 }
 

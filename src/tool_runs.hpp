@@ -16,16 +16,15 @@ namespace tolvane {
 // element that cannot reach the child whole (one holding a NUL) fails
 // before anything is started, here and in run_converter_tool.
 std::uint32_t run_tool(const std::string& where, const std::string& program,
-                            const std::vector<std::string>& argv);
+                       const std::vector<std::string>& argv);
 
 // The same with a time limit, for a caller that must not wait for ever and
 // shows only lines of its own (a check of a component): the child's output
 // goes to the null device, and nullopt says that it was still running at
 // the deadline, and was ended.
-std::optional<std::uint32_t> run_tool_until(const std::string& where,
-                                                 const std::string& program,
-                                                 const std::vector<std::string>& argv,
-                                                 platform::Clock::time_point deadline);
+std::optional<std::uint32_t> run_tool_until(const std::string& where, const std::string& program,
+                                            const std::vector<std::string>& argv,
+                                            platform::Clock::time_point deadline);
 
 struct ConverterResult {
   std::uint32_t exit_code = 0;
@@ -43,12 +42,12 @@ struct ConverterResult {
 // Runs the converter with its output on a pipe, drained and decoded as it
 // streams.
 ConverterResult run_converter_tool(const std::string& where, const std::string& program,
-                              const std::vector<std::string>& argv);
+                                   const std::vector<std::string>& argv);
 
 // The same with a time limit, for a caller that shows only lines of its
 // own: the converter's standard error goes to the null device.
 ConverterResult run_converter_tool_until(const std::string& where, const std::string& program,
-                                    const std::vector<std::string>& argv,
-                                    platform::Clock::time_point deadline);
+                                         const std::vector<std::string>& argv,
+                                         platform::Clock::time_point deadline);
 
 }  // namespace tolvane

@@ -11,9 +11,18 @@ namespace tolvane::windows_errors {
 // The codes by their <winerror.h> names; support-win32.cpp checks
 // them against the header.
 enum Code : std::uint32_t {
-  invalid_function = 1, file_not_found = 2, path_not_found = 3, access_denied = 5,
-  invalid_drive = 15, not_supported = 50, bad_netpath = 53, invalid_parameter = 87,
-  broken_pipe = 109, no_data = 232, more_data = 234, directory = 267,
+  invalid_function = 1,
+  file_not_found = 2,
+  path_not_found = 3,
+  access_denied = 5,
+  invalid_drive = 15,
+  not_supported = 50,
+  bad_netpath = 53,
+  invalid_parameter = 87,
+  broken_pipe = 109,
+  no_data = 232,
+  more_data = 234,
+  directory = 267,
   unrecognized_volume = 1005,
 };
 

@@ -39,8 +39,7 @@ static int is_section(const char* line, const char* keyword) {
     if (c >= 'a' && c <= 'z') c = (char)(c - 'a' + 'A');
     if (c != keyword[i]) return 0;
   }
-  return line[i] == '\0' || line[i] == ',' || line[i] == ' ' || line[i] == '\r' ||
-         line[i] == '\n';
+  return line[i] == '\0' || line[i] == ',' || line[i] == ' ' || line[i] == '\r' || line[i] == '\n';
 }
 
 /* Copies text into the heading, cut at a character boundary if too long. */

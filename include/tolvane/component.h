@@ -350,22 +350,21 @@ typedef struct tolvane_declaration {
  *
  * The prototype repeated here makes a definition of another type an error
  * at compile time. */
-#define TOLVANE_DECLARE_ENTRY_(NAME, KIND, PROTOTYPE)                                  \
-  TOLVANE_EXPORT PROTOTYPE;                                                           \
-  TOLVANE_EXPORT const tolvane_declaration tolvane_declaration_##NAME = {             \
-      TOLVANE_DECLARATION_MAGIC, TOLVANE_INTERFACE_MAJOR, TOLVANE_INTERFACE_MINOR, KIND, \
-      0, (tolvane_function)(NAME)}
+#define TOLVANE_DECLARE_ENTRY_(NAME, KIND, PROTOTYPE)                                       \
+  TOLVANE_EXPORT PROTOTYPE;                                                                 \
+  TOLVANE_EXPORT const tolvane_declaration tolvane_declaration_##NAME = {                   \
+      TOLVANE_DECLARATION_MAGIC, TOLVANE_INTERFACE_MAJOR, TOLVANE_INTERFACE_MINOR, KIND, 0, \
+      (tolvane_function)(NAME)}
 
-#define TOLVANE_DECLARE_CONVERTER                                                   \
-  TOLVANE_DECLARE_ENTRY_(CONVERTER, TOLVANE_ENTRY_CONVERTER,                        \
-                         tolvane_converter* CONVERTER(const char*, const char*,     \
-                                                      tolvane_error*))
-#define TOLVANE_DECLARE_EDITOR                                                      \
-  TOLVANE_DECLARE_ENTRY_(EDITOR, TOLVANE_ENTRY_EDITOR,                              \
+#define TOLVANE_DECLARE_CONVERTER                            \
+  TOLVANE_DECLARE_ENTRY_(CONVERTER, TOLVANE_ENTRY_CONVERTER, \
+                         tolvane_converter* CONVERTER(const char*, const char*, tolvane_error*))
+#define TOLVANE_DECLARE_EDITOR                         \
+  TOLVANE_DECLARE_ENTRY_(EDITOR, TOLVANE_ENTRY_EDITOR, \
                          tolvane_editor* EDITOR(const char*, const char*, tolvane_error*))
-#define TOLVANE_DECLARE_MONITOR                                                     \
-  TOLVANE_DECLARE_ENTRY_(MONITOR, TOLVANE_ENTRY_MONITOR,                            \
-                         tolvane_monitor* MONITOR(const char*, const char*, const void*, \
-                                                  tolvane_error*))
+#define TOLVANE_DECLARE_MONITOR       \
+  TOLVANE_DECLARE_ENTRY_(             \
+      MONITOR, TOLVANE_ENTRY_MONITOR, \
+      tolvane_monitor* MONITOR(const char*, const char*, const void*, tolvane_error*))
 
 #endif /* TOLVANE_COMPONENT_H */

@@ -286,12 +286,12 @@ class Monitor {
   Monitor() = default;
 
  private:
-  static Monitor& self(tolvane_monitor* c) { return detail::object_of<tolvane_monitor, Monitor>(c); }
+  static Monitor& self(tolvane_monitor* c) {
+    return detail::object_of<tolvane_monitor, Monitor>(c);
+  }
   // Both modes begin on the main thread with one of these two, before the
   // worker exists: the one place to take res2frd_path over.
-  void take_res2frd_path() {
-    res2frd_path = handle_.c.res2frd_path ? handle_.c.res2frd_path : "";
-  }
+  void take_res2frd_path() { res2frd_path = handle_.c.res2frd_path ? handle_.c.res2frd_path : ""; }
   static tolvane_status call_nogui_mode(tolvane_monitor* c, tolvane_error* error) noexcept {
     return detail::guarded(error, [&] {
       self(c).take_res2frd_path();
@@ -341,21 +341,19 @@ tolvane_monitor* monitor_entry(const char* model_path, const char* setting, cons
 
 // Exports the entry for a class and declares it; follow with a semicolon:
 // TOLVANE_EXPORT_CONVERTER(Beam);
-#define TOLVANE_EXPORT_ENTRY_(NAME, MAKE, Class, Result, PARAMETERS, ARGUMENTS)  \
-  TOLVANE_EXPORT Result* NAME PARAMETERS {                                      \
-    return ::tolvane::component::MAKE<Class> ARGUMENTS;                         \
-  }                                                                             \
+#define TOLVANE_EXPORT_ENTRY_(NAME, MAKE, Class, Result, PARAMETERS, ARGUMENTS)                  \
+  TOLVANE_EXPORT Result* NAME PARAMETERS { return ::tolvane::component::MAKE<Class> ARGUMENTS; } \
   TOLVANE_DECLARE_##NAME
-#define TOLVANE_EXPORT_CONVERTER(Class)                                                  \
-  TOLVANE_EXPORT_ENTRY_(CONVERTER, converter_entry, Class, tolvane_converter,           \
+#define TOLVANE_EXPORT_CONVERTER(Class)                                                     \
+  TOLVANE_EXPORT_ENTRY_(CONVERTER, converter_entry, Class, tolvane_converter,               \
                         (const char* inp_path, const char* dir_path, tolvane_error* error), \
                         (inp_path, dir_path, error))
-#define TOLVANE_EXPORT_EDITOR(Class)                                                     \
-  TOLVANE_EXPORT_ENTRY_(EDITOR, editor_entry, Class, tolvane_editor,                    \
+#define TOLVANE_EXPORT_EDITOR(Class)                                                       \
+  TOLVANE_EXPORT_ENTRY_(EDITOR, editor_entry, Class, tolvane_editor,                       \
                         (const char* inp_path, const char* setting, tolvane_error* error), \
                         (inp_path, setting, error))
-#define TOLVANE_EXPORT_MONITOR(Class)                                                    \
-  TOLVANE_EXPORT_ENTRY_(MONITOR, monitor_entry, Class, tolvane_monitor,                 \
-                        (const char* model_path, const char* setting, const void* parent, \
-                         tolvane_error* error),                                          \
-                        (model_path, setting, parent, error))
+#define TOLVANE_EXPORT_MONITOR(Class)                                                          \
+  TOLVANE_EXPORT_ENTRY_(                                                                       \
+      MONITOR, monitor_entry, Class, tolvane_monitor,                                          \
+      (const char* model_path, const char* setting, const void* parent, tolvane_error* error), \
+      (model_path, setting, parent, error))

@@ -16,8 +16,8 @@ std::string utf8_from_wide(std::wstring_view wide) {
   std::string out;
   for (std::size_t i = 0; i < wide.size(); ++i) {
     char32_t c = wide[i];
-    const bool pair = c >= 0xD800 && c < 0xDC00 && i + 1 < wide.size() &&
-                      wide[i + 1] >= 0xDC00 && wide[i + 1] < 0xE000;
+    const bool pair = c >= 0xD800 && c < 0xDC00 && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 &&
+                      wide[i + 1] < 0xE000;
     if (pair) c = 0x10000 + ((c - 0xD800) << 10) + (wide[++i] - 0xDC00);
     // Lead byte, then six bits at a time; a lone surrogate takes three bytes.
     const int more = c < 0x80 ? 0 : c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;

@@ -44,8 +44,8 @@ std::string keyword(std::string_view line) {
 
 struct Dialect {
   const char* section;
-  char mark;                 // keyword lines start with it
-  const char* comments[2];   // comment line prefixes
+  char mark;                // keyword lines start with it
+  const char* comments[2];  // comment line prefixes
 };
 
 constexpr Dialect frontistr{"!HEADER", '!', {"!!", "#"}};

@@ -122,22 +122,32 @@ Options parse(const std::vector<std::string>& words) {
       throw ExitRequest{0};
     }
     if (word == "--version") {
-      platform::write_text(Stream::out, program_name() + " " TOLVANE_VERSION
-                                            " (component interface " +
+      platform::write_text(Stream::out, program_name() +
+                                            " " TOLVANE_VERSION " (component interface " +
                                             std::to_string(TOLVANE_INTERFACE_MAJOR) + "." +
                                             std::to_string(TOLVANE_INTERFACE_MINOR) + ")\n");
       throw ExitRequest{0};
     }
-    if (word == "--list") options.list = true;
-    else if (word == "--only-failed") options.only_failed = true;
-    else if (word == "--in-process") options.in_process = true;
-    else if (word == "--filter") options.filter = value();
-    else if (word == "--timeout") options.timeout = timeout_of(value());
-    else if (word == "--deck") options.deck = value();
-    else if (word == "--run-check") options.run_check = value();
-    else if (word == "--") only_values = true;
-    else if (word != "-nogui") usage_error("unrecognized arguments: " + words[i]);
-    if (attached) usage_error("argument " + word + ": ignored explicit argument '" + *attached + "'");
+    if (word == "--list")
+      options.list = true;
+    else if (word == "--only-failed")
+      options.only_failed = true;
+    else if (word == "--in-process")
+      options.in_process = true;
+    else if (word == "--filter")
+      options.filter = value();
+    else if (word == "--timeout")
+      options.timeout = timeout_of(value());
+    else if (word == "--deck")
+      options.deck = value();
+    else if (word == "--run-check")
+      options.run_check = value();
+    else if (word == "--")
+      only_values = true;
+    else if (word != "-nogui")
+      usage_error("unrecognized arguments: " + words[i]);
+    if (attached)
+      usage_error("argument " + word + ": ignored explicit argument '" + *attached + "'");
   }
   if (options.list) return options;
   if (positional.empty()) usage_error("the following arguments are required: DIR");
@@ -237,7 +247,9 @@ class ChildLines {
       const auto tab = fields.find('\t'), second = fields.find('\t', tab + 1);
       if (tab == std::string::npos || second == std::string::npos) return false;
       const std::string level = fields.substr(0, tab);
-      result = Verdict{level == "PASS" ? Level::pass : level == "WARN" ? Level::warn : Level::fail,
+      result = Verdict{level == "PASS"   ? Level::pass
+                       : level == "WARN" ? Level::warn
+                                         : Level::fail,
                        fields.substr(tab + 1, second - tab - 1), fields.substr(second + 1)};
       return true;
     }
@@ -271,9 +283,15 @@ Verdict verdict_of_ended(const Check& check, const ChildLines& lines, std::uint3
 // a call takes longer than the time limit.
 Verdict run_in_child(const Check& check, const Setting& setting) {
   const std::string self = platform::executable_path();
-  std::vector<std::string> argv = {self, "--run-check", check.name, "--timeout",
-                                   std::to_string(static_cast<double>(setting.timeout.count()) / 1000),
-                                   "--deck", setting.deck, setting.dir};
+  std::vector<std::string> argv = {
+      self,
+      "--run-check",
+      check.name,
+      "--timeout",
+      std::to_string(static_cast<double>(setting.timeout.count()) / 1000),
+      "--deck",
+      setting.deck,
+      setting.dir};
   if (check.nogui) argv.push_back("-nogui");
   platform::Child child(check.name);
   if (auto not_started =
@@ -365,10 +383,9 @@ int run_one(const Options& options) {
     announce_calls(true);
     const Verdict verdict =
         run_here(*check, {os::path::abspath(options.dir), *options.deck, options.timeout});
-    platform::write_text(Stream::out, std::string("\n") + result_marker +
-                                          level_text(verdict.level) + "\t" +
-                                          one_line(verdict.seen) + "\t" + one_line(verdict.fix) +
-                                          "\n");
+    platform::write_text(Stream::out,
+                         std::string("\n") + result_marker + level_text(verdict.level) + "\t" +
+                             one_line(verdict.seen) + "\t" + one_line(verdict.fix) + "\n");
     return 0;
   }
   usage_error("argument --run-check: no check named " + *options.run_check);

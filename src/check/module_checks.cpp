@@ -32,11 +32,11 @@ constexpr std::string_view interface_calls = " (docs/components.md, \"How calls 
 std::string described(const Failure& failure) { return failure.kind() + ": " + failure.message(); }
 
 [[noreturn]] void stop_thrown(const std::string& where, const Failure& thrown) {
-  throw Stop{failed(where + " let a C++ exception out across the C interface (" +
-                        described(thrown) + ")",
-                    "catch it and report it: return tolvane_fail(error, kind, message); the "
-                    "classes of component.hpp do that" +
-                        std::string(interface_calls))};
+  throw Stop{
+      failed(where + " let a C++ exception out across the C interface (" + described(thrown) + ")",
+             "catch it and report it: return tolvane_fail(error, kind, message); the "
+             "classes of component.hpp do that" +
+                 std::string(interface_calls))};
 }
 
 // A call that failed: what it reported, or that it said nothing.
@@ -49,8 +49,8 @@ std::string described(const Failure& failure) { return failure.kind() + ": " + f
 }
 
 // A call that reported a failure and went on as if it had succeeded.
-[[noreturn]] void stop_reported(const char* where, const FailureReport& report,
-                                const char* and_yet, const char* fix) {
+[[noreturn]] void stop_reported(const char* where, const FailureReport& report, const char* and_yet,
+                                const char* fix) {
   throw Stop{failed(std::string(where) + " reported a failure (" +
                         described(report.failure(where)) + ") and " + and_yet,
                     fix + std::string(interface_calls))};
@@ -162,7 +162,8 @@ void destroy_root(Component<tolvane_editor>& editor) {
   if (root == nullptr) throw Stop{failed("root is NULL after EDITOR.editor returned", fix)};
   if (root->ops == nullptr || root->ops->destroy == nullptr)
     throw Stop{failed("root has no destroy operation", fix)};
-  call("EDITOR.root.destroy", [&](tolvane_error* error) { return root->ops->destroy(root, error); });
+  call("EDITOR.root.destroy",
+       [&](tolvane_error* error) { return root->ops->destroy(root, error); });
 }
 
 // The monitor and the path it was handed, which it may keep.
@@ -178,10 +179,11 @@ std::shared_ptr<MonitorRun> make_monitor(const Setting& setting) {
   // checked here, so it is made for it.
   std::filesystem::create_directories(std::u8string(paths.model.begin(), paths.model.end()));
   os::chdir(paths.model);
-  auto run = std::make_shared<MonitorRun>(MonitorRun{
-      paths.res2frd, create<tolvane_monitor>("MONITOR", "MONITOR.release", [&](tolvane_error* error) {
-        return entry(paths.model.c_str(), paths.setting.c_str(), nullptr, error);
-      })});
+  auto run = std::make_shared<MonitorRun>(
+      MonitorRun{paths.res2frd,
+                 create<tolvane_monitor>("MONITOR", "MONITOR.release", [&](tolvane_error* error) {
+                   return entry(paths.model.c_str(), paths.setting.c_str(), nullptr, error);
+                 })});
   run->monitor->res2frd_path = run->res2frd_path.c_str();
   return run;
 }
@@ -357,8 +359,10 @@ Verdict monitor_unattended(const Setting& setting) {
       "thread: tolvane_flag_store(&self->done, 1); (in C++: done = true;) "
       "(docs/components.md, \"Monitor: entry MONITOR\"); a longer run needs --timeout";
   if (worker->returned.load())
-    return failed("run_process returned, but done stayed 0 for " + seconds_text(setting.timeout), fix);
-  return failed("done stayed 0 for " + seconds_text(setting.timeout) + " while run_process ran", fix);
+    return failed("run_process returned, but done stayed 0 for " + seconds_text(setting.timeout),
+                  fix);
+  return failed("done stayed 0 for " + seconds_text(setting.timeout) + " while run_process ran",
+                fix);
 }
 
 Verdict monitor_signal_handler(const Setting& setting) {
@@ -367,9 +371,8 @@ Verdict monitor_signal_handler(const Setting& setting) {
   if (monitor.nogui == 0) return passed(attended_only);
   const auto worker = start_unattended(run);
   std::this_thread::sleep_for(200ms);
-  call("MONITOR.signal_handler", [&](tolvane_error* error) {
-    return monitor.ops->signal_handler(&monitor, SIGINT, error);
-  });
+  call("MONITOR.signal_handler",
+       [&](tolvane_error* error) { return monitor.ops->signal_handler(&monitor, SIGINT, error); });
   return passed();
 }
 
@@ -399,7 +402,8 @@ constexpr auto monitor = static_cast<unsigned>(Part::monitor_module);
 constexpr Check checks[] = {
     {"converter.module", "CONVERTER binds: exported, declared, of this interface version",
      converter, true, false, passes_after<bind_from<tolvane_converter_entry, converter_entry>>},
-    {"converter.create", "CONVERTER(deck, folder) makes its object", converter, true, false, passes_after<make_converter>},
+    {"converter.create", "CONVERTER(deck, folder) makes its object", converter, true, false,
+     passes_after<make_converter>},
     {"converter.main", "main() converts the deck and leaves dflag 0", converter, true, false,
      converter_main},
     {"converter.heading", "heading is set, valid UTF-8 and one line", converter, true, false,
@@ -408,9 +412,9 @@ constexpr Check checks[] = {
      converter_release},
     {"editor.module", "EDITOR binds: exported, declared, of this interface version", editor, true,
      false, passes_after<bind_from<tolvane_editor_entry, editor_entry>>},
-    {"editor.create", "EDITOR(deck, settings) makes its object", editor, true, false, passes_after<make_editor>},
-    {"editor.editor", "editor(heading, solver folder) returns", editor, true, false,
-     editor_editor},
+    {"editor.create", "EDITOR(deck, settings) makes its object", editor, true, false,
+     passes_after<make_editor>},
+    {"editor.editor", "editor(heading, solver folder) returns", editor, true, false, editor_editor},
     {"editor.root", "root is the window, and its destroy() succeeds", editor, true, false,
      editor_root},
     {"editor.release", "release gives the object back", editor, true, false, editor_release},
@@ -422,8 +426,10 @@ constexpr Check checks[] = {
      monitor, true, false, passes_after<make_monitor>},
     {"monitor.attended", "monitor_main() returns, without -nogui", monitor, true, false,
      monitor_attended},
-    {"monitor.unattended", "with -nogui: nogui_mode(), then done is set while or after "
-     "run_process runs on a worker", monitor, true, true, monitor_unattended},
+    {"monitor.unattended",
+     "with -nogui: nogui_mode(), then done is set while or after "
+     "run_process runs on a worker",
+     monitor, true, true, monitor_unattended},
     {"monitor.signal_handler", "with -nogui: signal_handler(SIGINT) succeeds during the run",
      monitor, true, true, monitor_signal_handler},
     {"monitor.release", "release gives the object back once its run is over", monitor, true, true,

@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "../tool_runs.hpp"
 #include "../command_line.hpp"
 #include "../failure.hpp"
 #include "../heading.hpp"
 #include "../os.hpp"
+#include "../tool_runs.hpp"
 #include "check.hpp"
 
 namespace tolvane::check {
@@ -40,7 +40,8 @@ platform::Clock::time_point deadline_of(const Setting& setting) {
 ConverterResult convert(const Setting& setting, const std::string& deck) {
   const std::string program = part_file(setting.dir, Part::converter_tool);
   try {
-    return run_converter_tool_until("inp_converter.exe", program, {program, deck}, deadline_of(setting));
+    return run_converter_tool_until("inp_converter.exe", program, {program, deck},
+                                    deadline_of(setting));
   } catch (const Failure& failure) {
     if (failure.kind() == kind::interrupted) throw;
     throw Stop{failed(failure.message(), "see docs/components.md, \"Tool executables\"")};
@@ -96,10 +97,9 @@ Verdict converter_heading(const Setting& setting) {
                   "leave NUL out of the heading" + std::string(converter_rules));
   const ChainPaths paths = chain_paths(setting);
   const std::string editor = part_file(setting.dir, Part::editor_tool);
-  const std::size_t length =
-      join_command_line({editor, paths.inp_path, paths.exepath, "-setting", paths.setting,
-                         "-header", heading})
-          .size();
+  const std::size_t length = join_command_line({editor, paths.inp_path, paths.exepath, "-setting",
+                                                paths.setting, "-header", heading})
+                                 .size();
   if (platform::path_flavour == paths::Flavour::windows && length > longest_command_line)
     return failed("the editor's command line with this heading is " + std::to_string(length) +
                       " characters long; Windows takes at most " +
@@ -113,19 +113,19 @@ Verdict converter_heading(const Setting& setting) {
 }
 
 Verdict converter_missing_deck(const Setting& setting) {
-  const std::string missing =
-      os::path::join(os::path::dirname(setting.deck), "no such deck.inp");
+  const std::string missing = os::path::join(os::path::dirname(setting.deck), "no such deck.inp");
   const ConverterResult result = convert(setting, missing);
   if (!result.timed_out && result.exit_code == 0)
-    return warned("inp_converter.exe exited with 0 for a deck that does not exist, so the "
-                  "launcher would go on to the editor",
-                  "exit with a code other than 0 when the conversion fails" + std::string(converter_rules));
+    return warned(
+        "inp_converter.exe exited with 0 for a deck that does not exist, so the "
+        "launcher would go on to the editor",
+        "exit with a code other than 0 when the conversion fails" + std::string(converter_rules));
   return passed();
 }
 
 // Runs a tool that takes the launcher's output streams as they are.
-Verdict ran(const Setting& setting, const char* where,
-            const std::vector<std::string>& argv, const std::string& rules) {
+Verdict ran(const Setting& setting, const char* where, const std::vector<std::string>& argv,
+            const std::string& rules) {
   std::optional<std::uint32_t> code;
   try {
     code = run_tool_until(where, argv.front(), argv, deadline_of(setting));
@@ -148,8 +148,8 @@ Verdict ran(const Setting& setting, const char* where,
 Verdict editor_run(const Setting& setting) {
   const ChainPaths paths = chain_paths(setting);
   return ran(setting, "editor.exe",
-             {part_file(setting.dir, Part::editor_tool), paths.inp_path, paths.exepath,
-              "-setting", paths.setting, "-header", "Tolvane check heading"},
+             {part_file(setting.dir, Part::editor_tool), paths.inp_path, paths.exepath, "-setting",
+              paths.setting, "-header", "Tolvane check heading"},
              " (docs/components.md, \"Editor: tools/editor.exe\")");
 }
 

@@ -61,14 +61,16 @@ struct SpawnSetup {
   // The name of the call that failed and its error, or nullopt.
   std::optional<std::pair<const char*, int>> prepare(int pipe_fd, Child::Sink output,
                                                      Child::Sink errors) {
-    if (const int e = posix_spawn_file_actions_init(&actions)) return {{"posix_spawn_file_actions_init", e}};
+    if (const int e = posix_spawn_file_actions_init(&actions))
+      return {{"posix_spawn_file_actions_init", e}};
     have_actions = true;
     for (const auto& [target, sink] : {std::pair{1, output}, std::pair{2, errors}}) {
       if (sink == Child::Sink::pipe)
         if (const int e = posix_spawn_file_actions_adddup2(&actions, pipe_fd, target))
           return {{"posix_spawn_file_actions_adddup2", e}};
       if (sink == Child::Sink::discarded)
-        if (const int e = posix_spawn_file_actions_addopen(&actions, target, "/dev/null", O_WRONLY, 0))
+        if (const int e =
+                posix_spawn_file_actions_addopen(&actions, target, "/dev/null", O_WRONLY, 0))
           return {{"posix_spawn_file_actions_addopen", e}};
     }
     if (const int e = posix_spawnattr_init(&attributes)) return {{"posix_spawnattr_init", e}};
@@ -82,7 +84,8 @@ struct SpawnSetup {
       return {{"posix_spawnattr_setsigdefault", e}};
     if (const int e = posix_spawnattr_setsigmask(&attributes, &mask))
       return {{"posix_spawnattr_setsigmask", e}};
-    if (const int e = posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK))
+    if (const int e =
+            posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK))
       return {{"posix_spawnattr_setflags", e}};
     return std::nullopt;
   }
@@ -95,12 +98,14 @@ Child::Child(const std::string& where) : state_(std::make_unique<State>()) {
   state_->reaped = true;  // until a child runs
 }
 
-std::optional<Failure> Child::start(const std::string& program, const std::vector<std::string>& argv,
-                                    Sink output, Sink errors) {
+std::optional<Failure> Child::start(const std::string& program,
+                                    const std::vector<std::string>& argv, Sink output,
+                                    Sink errors) {
   const std::string& where = state_->where;
   const bool capture_output = output == Sink::pipe;
   int out_pipe[2] = {-1, -1};
-  if (capture_output && ::pipe2(out_pipe, O_CLOEXEC) != 0) return posix::failure(where, "pipe2", errno);
+  if (capture_output && ::pipe2(out_pipe, O_CLOEXEC) != 0)
+    return posix::failure(where, "pipe2", errno);
   const auto close_pipe = [&] {
     for (int& fd : out_pipe)
       if (fd >= 0) ::close(std::exchange(fd, -1));
@@ -116,8 +121,8 @@ std::optional<Failure> Child::start(const std::string& program, const std::vecto
   for (const auto& word : argv) words.push_back(const_cast<char*>(word.c_str()));
   words.push_back(nullptr);
   pid_t pid = -1;
-  const int error =
-      ::posix_spawn(&pid, program.c_str(), &setup.actions, &setup.attributes, words.data(), environ);
+  const int error = ::posix_spawn(&pid, program.c_str(), &setup.actions, &setup.attributes,
+                                  words.data(), environ);
   if (capture_output) ::close(std::exchange(out_pipe[1], -1));
   if (error != 0) {
     close_pipe();
@@ -179,7 +184,8 @@ void Child::terminate() {
 
 std::uint32_t Child::exit_code() const {
   if (WIFEXITED(state_->status)) return static_cast<std::uint32_t>(WEXITSTATUS(state_->status));
-  if (WIFSIGNALED(state_->status)) return 128u + static_cast<std::uint32_t>(WTERMSIG(state_->status));
+  if (WIFSIGNALED(state_->status))
+    return 128u + static_cast<std::uint32_t>(WTERMSIG(state_->status));
   return 1;
 }
 

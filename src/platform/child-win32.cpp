@@ -76,7 +76,8 @@ std::optional<Failure> make_output_pipe(const std::string& where, HANDLE& read_e
       name.c_str(), PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
       PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1, 0, 1 << 20,
       0, nullptr);
-  if (read_end == INVALID_HANDLE_VALUE) return win32::failure(where, "CreateNamedPipeW", GetLastError());
+  if (read_end == INVALID_HANDLE_VALUE)
+    return win32::failure(where, "CreateNamedPipeW", GetLastError());
   write_end = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                           FILE_ATTRIBUTE_NORMAL, nullptr);
   if (write_end == INVALID_HANDLE_VALUE) {
@@ -123,8 +124,9 @@ Child::Child(const std::string& where) : state_(std::make_unique<State>()) {
   state_->where = where;
 }
 
-std::optional<Failure> Child::start(const std::string& program, const std::vector<std::string>& argv,
-                                    Sink output, Sink errors) {
+std::optional<Failure> Child::start(const std::string& program,
+                                    const std::vector<std::string>& argv, Sink output,
+                                    Sink errors) {
   const std::string& where = state_->where;
   const bool capture_output = output == Sink::pipe;
   // The application name is always given: with none, an unquoted path with
@@ -132,10 +134,10 @@ std::optional<Failure> Child::start(const std::string& program, const std::vecto
   const std::wstring application = wide(program);
   std::wstring command_line = wide(join_command_line(argv));
   if (command_line.size() > longest_command_line)
-    return Failure(where, kind::system,
-                  "the command line for " + program + " is " + std::to_string(command_line.size()) +
-                      " characters long; Windows takes at most " +
-                      std::to_string(longest_command_line));
+    return Failure(
+        where, kind::system,
+        "the command line for " + program + " is " + std::to_string(command_line.size()) +
+            " characters long; Windows takes at most " + std::to_string(longest_command_line));
 
   // Before the child exists, so that no failure can leave it running.
   state_->read_done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -152,7 +154,7 @@ std::optional<Failure> Child::start(const std::string& program, const std::vecto
       return win32::failure(where, "CreateFileW(NUL)", GetLastError());
   }
   const auto sunk = [&](Sink sink, DWORD own) {
-    return sink == Sink::pipe ? pipe_write.handle
+    return sink == Sink::pipe        ? pipe_write.handle
            : sink == Sink::discarded ? null_device.handle
                                      : GetStdHandle(own);
   };
@@ -181,7 +183,7 @@ std::optional<Failure> Child::start(const std::string& program, const std::vecto
     ~DeleteList() { DeleteProcThreadAttributeList(list); }
   } delete_list{list};
   if (count > 0 && !UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited,
-                                               count * sizeof(HANDLE), nullptr, nullptr))
+                                              count * sizeof(HANDLE), nullptr, nullptr))
     return win32::failure(where, "UpdateProcThreadAttribute", GetLastError());
 
   STARTUPINFOEXW startup{};
@@ -193,9 +195,9 @@ std::optional<Failure> Child::start(const std::string& program, const std::vecto
   startup.lpAttributeList = list;
 
   PROCESS_INFORMATION info{};
-  const BOOL started = CreateProcessW(application.c_str(), command_line.data(), nullptr, nullptr,
-                                      TRUE, EXTENDED_STARTUPINFO_PRESENT, nullptr, nullptr,
-                                      &startup.StartupInfo, &info);
+  const BOOL started =
+      CreateProcessW(application.c_str(), command_line.data(), nullptr, nullptr, TRUE,
+                     EXTENDED_STARTUPINFO_PRESENT, nullptr, nullptr, &startup.StartupInfo, &info);
   const DWORD code = GetLastError();
   if (!started) {
     if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)

@@ -41,8 +41,8 @@ class Child {
   // program: not_found) and leaves nothing running; it is the caller's to
   // tell what it means, as an interrupt may be why it failed.
   [[nodiscard]] std::optional<Failure> start(const std::string& program,
-                                             const std::vector<std::string>& argv,
-                                             Sink output, Sink errors = Sink::inherited);
+                                             const std::vector<std::string>& argv, Sink output,
+                                             Sink errors = Sink::inherited);
 
   // Reads the next piece of captured output into chunk (replacing it).
   // Returns interrupted as soon as an interrupt is recorded, timed_out when

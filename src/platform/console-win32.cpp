@@ -57,10 +57,11 @@ std::optional<WriteError> write_stream(Stream stream, std::string_view text) noe
     std::optional<WriteError> error;
     if (console) {
       const std::size_t length = utf::to_utf16(std::string_view(bytes, n), units);
-      error = write_all(h, std::wstring_view(reinterpret_cast<const wchar_t*>(units), length), piece,
-                        "WriteConsoleW", [](HANDLE h, const wchar_t* p, DWORD n, DWORD* written) {
-                          return WriteConsoleW(h, p, n, written, nullptr);
-                        });
+      error =
+          write_all(h, std::wstring_view(reinterpret_cast<const wchar_t*>(units), length), piece,
+                    "WriteConsoleW", [](HANDLE h, const wchar_t* p, DWORD n, DWORD* written) {
+                      return WriteConsoleW(h, p, n, written, nullptr);
+                    });
     } else {
       error = write_all(h, std::string_view(bytes, n), sizeof bytes, "WriteFile",
                         [](HANDLE h, const char* p, DWORD n, DWORD* written) {

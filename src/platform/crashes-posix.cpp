@@ -12,8 +12,10 @@ namespace tolvane::platform {
 namespace {
 
 constexpr std::pair<int, const char*> crash_signals[] = {
-    {SIGSEGV, "segmentation fault (SIGSEGV)"}, {SIGBUS, "bus error (SIGBUS)"},
-    {SIGFPE, "arithmetic exception (SIGFPE)"}, {SIGILL, "illegal instruction (SIGILL)"},
+    {SIGSEGV, "segmentation fault (SIGSEGV)"},
+    {SIGBUS, "bus error (SIGBUS)"},
+    {SIGFPE, "arithmetic exception (SIGFPE)"},
+    {SIGILL, "illegal instruction (SIGILL)"},
     {SIGABRT, "abort (SIGABRT)"},
 };
 

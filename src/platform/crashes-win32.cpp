@@ -50,7 +50,8 @@ const char* describe(DWORD code) {
   std::size_t n = 0;
   for (const char* p = name; *p != '\0' && n < sizeof description - 16; ++p) description[n++] = *p;
   for (const char c : {' ', '(', '0', 'x'}) description[n++] = c;
-  for (int shift = 28; shift >= 0; shift -= 4) description[n++] = "0123456789ABCDEF"[(code >> shift) & 15];
+  for (int shift = 28; shift >= 0; shift -= 4)
+    description[n++] = "0123456789ABCDEF"[(code >> shift) & 15];
   description[n++] = ')';
   description[n] = '\0';
   return description;

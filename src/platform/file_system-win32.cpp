@@ -14,9 +14,8 @@ using win32::wide;
 const paths::Flavour path_flavour = paths::Flavour::windows;
 
 std::string current_directory() {
-  return narrow(win32::grown("getcwd", "GetCurrentDirectoryW", [](wchar_t* b, DWORD size) {
-    return GetCurrentDirectoryW(size, b);
-  }));
+  return narrow(win32::grown("getcwd", "GetCurrentDirectoryW",
+                             [](wchar_t* b, DWORD size) { return GetCurrentDirectoryW(size, b); }));
 }
 
 void change_directory(const std::string& path) {
@@ -63,10 +62,10 @@ std::string final_path(const std::string& path) {
   if (windows_errors::cannot_report_final_path(error,
                                                opened ? FinalPathStep::query : FinalPathStep::open))
     return absolute_path(path);
-  throw win32::failure("realpath",
-                       opened ? "GetFinalPathNameByHandleW('" + path + "')"
-                              : "CreateFileW('" + path + "')",
-                       error, path);
+  throw win32::failure(
+      "realpath",
+      opened ? "GetFinalPathNameByHandleW('" + path + "')" : "CreateFileW('" + path + "')", error,
+      path);
 }
 
 std::string short_path(const std::string& path) {

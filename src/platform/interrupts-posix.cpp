@@ -23,7 +23,8 @@ int wake_pipe[2] = {-1, -1};
 void poke_wake_pipe() {
   const int saved = errno;
   const char byte = 0;
-  if (wake_pipe[1] >= 0) [[maybe_unused]] auto n = ::write(wake_pipe[1], &byte, 1);
+  if (wake_pipe[1] >= 0) [[maybe_unused]]
+    auto n = ::write(wake_pipe[1], &byte, 1);
   errno = saved;
 }
 

@@ -18,8 +18,9 @@ void* load_module(const std::string& where, const std::string& path) {
   const std::string reason = ::dlerror();
   // dlerror names the file it could not open, but does not say whether
   // that is the module or a library that the module needs.
-  const bool dependency_missing = !reason.starts_with(path + ":") &&
-                                  reason.find("cannot open shared object file") != std::string::npos;
+  const bool dependency_missing =
+      !reason.starts_with(path + ":") &&
+      reason.find("cannot open shared object file") != std::string::npos;
   throw Failure(where, kind::binding,
                 dependency_missing
                     ? path + ": a library that the module depends on is missing: " + reason

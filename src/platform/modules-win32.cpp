@@ -30,7 +30,8 @@ Function kernel32_function(const char* name) {
 }  // namespace
 
 void win32::restrict_dll_search() {
-  const auto set_default = kernel32_function<SetDefaultDllDirectoriesFn>("SetDefaultDllDirectories");
+  const auto set_default =
+      kernel32_function<SetDefaultDllDirectoriesFn>("SetDefaultDllDirectories");
   add_dll_directory = kernel32_function<AddDllDirectoryFn>("AddDllDirectory");
   // The system's folder, and the component modules' folders as they are
   // loaded: what a component loads later, beside itself, is found too.
@@ -57,9 +58,8 @@ void* load_module(const std::string& where, const std::string& path) {
   const DWORD code = GetLastError();
   // Error 126 names no file: for a module that is there, it is one of the
   // libraries that the module depends on that is missing.
-  const std::string reason = code == ERROR_MOD_NOT_FOUND
-                                 ? "a library that the module depends on is missing: "
-                                 : "";
+  const std::string reason =
+      code == ERROR_MOD_NOT_FOUND ? "a library that the module depends on is missing: " : "";
   throw win32::failure_of_kind(where, kind::binding, path + ": " + reason + "LoadLibraryExW", code,
                                path);
 }

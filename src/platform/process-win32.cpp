@@ -18,9 +18,9 @@ namespace {
 void bind_to_null_if_missing(DWORD which) {
   const HANDLE h = GetStdHandle(which);
   if (h != nullptr && h != INVALID_HANDLE_VALUE) return;
-  const HANDLE null_device = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE,
-                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                         OPEN_EXISTING, 0, nullptr);
+  const HANDLE null_device =
+      CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                  OPEN_EXISTING, 0, nullptr);
   if (null_device != INVALID_HANDLE_VALUE) SetStdHandle(which, null_device);
 }
 
@@ -49,8 +49,8 @@ std::size_t executable_file_name(char* out, std::size_t capacity) noexcept {
   DWORD start = n;
   while (start > 0 && path[start - 1] != L'\\' && path[start - 1] != L'/') --start;
   const std::size_t length = std::min(
-      utf::from_utf16(std::u16string_view(reinterpret_cast<const char16_t*>(path + start), n - start),
-                      name),
+      utf::from_utf16(
+          std::u16string_view(reinterpret_cast<const char16_t*>(path + start), n - start), name),
       capacity - 1);
   std::memcpy(out, name, length);
   out[length] = '\0';

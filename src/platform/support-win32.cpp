@@ -11,11 +11,11 @@ static_assert(codes::invalid_function == ERROR_INVALID_FUNCTION &&
               codes::path_not_found == ERROR_PATH_NOT_FOUND &&
               codes::access_denied == ERROR_ACCESS_DENIED &&
               codes::invalid_drive == ERROR_INVALID_DRIVE &&
-              codes::not_supported == ERROR_NOT_SUPPORTED && codes::bad_netpath == ERROR_BAD_NETPATH &&
+              codes::not_supported == ERROR_NOT_SUPPORTED &&
+              codes::bad_netpath == ERROR_BAD_NETPATH &&
               codes::invalid_parameter == ERROR_INVALID_PARAMETER &&
-              codes::broken_pipe == ERROR_BROKEN_PIPE &&
-              codes::no_data == ERROR_NO_DATA && codes::more_data == ERROR_MORE_DATA &&
-              codes::directory == ERROR_DIRECTORY &&
+              codes::broken_pipe == ERROR_BROKEN_PIPE && codes::no_data == ERROR_NO_DATA &&
+              codes::more_data == ERROR_MORE_DATA && codes::directory == ERROR_DIRECTORY &&
               codes::unrecognized_volume == ERROR_UNRECOGNIZED_VOLUME);
 
 std::wstring wide(std::string_view text) {

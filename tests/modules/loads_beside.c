@@ -2,10 +2,10 @@
  * name alone, as a component may load one that sits beside it. It makes
  * no editor: its entry fails either way, and the message says whether
  * the library was found. */
-#include <tolvane/component.h>
-
-#include <stddef.h>
 #include <windows.h>
+#include <stddef.h>
+
+#include <tolvane/component.h>
 
 TOLVANE_EXPORT tolvane_editor* EDITOR(const char* inp_path, const char* setting,
                                       tolvane_error* error) {

@@ -26,8 +26,6 @@
 // Otherwise each component does its job: the converter makes the model
 // folder and gives a heading, run_process and signal_handler set done.
 // Every call first prints its name on a line of standard output.
-#include <tolvane/component.h>
-
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -36,6 +34,8 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+
+#include <tolvane/component.h>
 
 namespace {
 
@@ -74,9 +74,12 @@ tolvane_status act(const char* call, tolvane_error* error) {
     for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
   if (error == nullptr) return TOLVANE_OK;
   if (way == "lines")
-    error->report(error, "ValueError", "a\rb\nc\vd\fe\x1c" "f\x1dg\x1eh\u0085i\u2028j\u2029k");
+    error->report(error, "ValueError",
+                  "a\rb\nc\vd\fe\x1c"
+                  "f\x1dg\x1eh\u0085i\u2028j\u2029k");
   if (way == "report") error->report(error, "ValueError", "reported, yet");
-  if (way == "fail") return tolvane_fail(error, "ValueError", std::string(call).append(" failed").c_str());
+  if (way == "fail")
+    return tolvane_fail(error, "ValueError", std::string(call).append(" failed").c_str());
   return TOLVANE_OK;
 }
 

@@ -8,9 +8,9 @@
  *                        launcher's, whose promises it may count on
  * The declarations are written out by hand, as no module built with
  * component.h's macros could get them wrong. */
-#include <tolvane/component.h>
-
 #include <stddef.h>
+
+#include <tolvane/component.h>
 
 static tolvane_editor* make_editor(const char* inp_path, const char* setting,
                                    tolvane_error* error) {
@@ -34,14 +34,24 @@ TOLVANE_EXPORT const tolvane_declaration tolvane_declaration_EDITOR = {
     TOLVANE_DECLARATION_MAGIC, 2, 0, TOLVANE_ENTRY_EDITOR, 0, (tolvane_function)EDITOR};
 #elif defined(REFUSED_DATA_ENTRY)
 TOLVANE_EXPORT const tolvane_declaration tolvane_declaration_EDITOR = {
-    TOLVANE_DECLARATION_MAGIC, TOLVANE_INTERFACE_MAJOR, TOLVANE_INTERFACE_MINOR,
-    TOLVANE_ENTRY_EDITOR, 0, (tolvane_function)make_editor};
+    TOLVANE_DECLARATION_MAGIC,
+    TOLVANE_INTERFACE_MAJOR,
+    TOLVANE_INTERFACE_MINOR,
+    TOLVANE_ENTRY_EDITOR,
+    0,
+    (tolvane_function)make_editor};
 #elif defined(REFUSED_NEWER_MINOR)
-TOLVANE_EXPORT const tolvane_declaration tolvane_declaration_EDITOR = {
-    TOLVANE_DECLARATION_MAGIC, TOLVANE_INTERFACE_MAJOR, TOLVANE_INTERFACE_MINOR + 1,
-    TOLVANE_ENTRY_EDITOR, 0, (tolvane_function)EDITOR};
+TOLVANE_EXPORT const tolvane_declaration tolvane_declaration_EDITOR = {TOLVANE_DECLARATION_MAGIC,
+                                                                       TOLVANE_INTERFACE_MAJOR,
+                                                                       TOLVANE_INTERFACE_MINOR + 1,
+                                                                       TOLVANE_ENTRY_EDITOR,
+                                                                       0,
+                                                                       (tolvane_function)EDITOR};
 #elif defined(REFUSED_WRONG_KIND)
-TOLVANE_EXPORT const tolvane_declaration tolvane_declaration_EDITOR = {
-    TOLVANE_DECLARATION_MAGIC, TOLVANE_INTERFACE_MAJOR, TOLVANE_INTERFACE_MINOR,
-    TOLVANE_ENTRY_MONITOR, 0, (tolvane_function)EDITOR};
+TOLVANE_EXPORT const tolvane_declaration tolvane_declaration_EDITOR = {TOLVANE_DECLARATION_MAGIC,
+                                                                       TOLVANE_INTERFACE_MAJOR,
+                                                                       TOLVANE_INTERFACE_MINOR,
+                                                                       TOLVANE_ENTRY_MONITOR,
+                                                                       0,
+                                                                       (tolvane_function)EDITOR};
 #endif

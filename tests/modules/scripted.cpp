@@ -43,7 +43,8 @@ void keep_streams_busy(const std::string& how) {
     while (std::fgetc(stdin) != EOF) {
     }
   if (how == "write")
-    for (;;) std::fputs("MONITOR progress ...................................................\n", stdout);
+    for (;;)
+      std::fputs("MONITOR progress ...................................................\n", stdout);
 }
 
 void note(const std::string& operation, const std::string& detail = "") {
@@ -51,7 +52,8 @@ void note(const std::string& operation, const std::string& detail = "") {
       operation + "\t" + std::filesystem::current_path().string() + "\t" + detail + "\n";
   std::fwrite(line.data(), 1, line.size(), stdout);
   std::fflush(stdout);
-  if (env("TOLVANE_TEST_SLEEP") == operation) std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  if (env("TOLVANE_TEST_SLEEP") == operation)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
   if (env("TOLVANE_TEST_THROW") == operation) throw std::runtime_error(operation + " went wrong");
 }
 

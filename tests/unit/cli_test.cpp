@@ -1,13 +1,14 @@
 #include "cli.hpp"
 
-#include <gtest/gtest.h>
-
-#include "help_text.hpp"
 #include <climits>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
+
+#include "help_text.hpp"
 
 namespace tolvane::cli {
 namespace {
@@ -18,9 +19,12 @@ using Words = std::vector<std::string>;
 // expected result: "help", "error: MESSAGE" or "run <input> nogui=...".
 std::string describe(const Outcome& o) {
   switch (o.action) {
-    case Outcome::Action::help: return "help";
-    case Outcome::Action::error: return "error: " + o.message;
-    case Outcome::Action::run: break;
+    case Outcome::Action::help:
+      return "help";
+    case Outcome::Action::error:
+      return "error: " + o.message;
+    case Outcome::Action::run:
+      break;
   }
   std::string nogui = "absent";
   if (auto* b = std::get_if<bool>(&o.args.nogui)) nogui = *b ? "true" : "false";
@@ -44,7 +48,9 @@ void expect_cases(const std::vector<ParseCase>& cases) {
 }
 
 const std::string required = "error: the following arguments are required: input";
-std::string unrecognized(const std::string& rest) { return "error: unrecognized arguments: " + rest; }
+std::string unrecognized(const std::string& rest) {
+  return "error: unrecognized arguments: " + rest;
+}
 std::string ignored(const std::string& text) {
   return "error: argument -h/--help: ignored explicit argument '" + text + "'";
 }
@@ -114,9 +120,9 @@ TEST(CliParseOptions, UnmatchedOptionWords) {
 }
 
 TEST(CliParseValueClasses, ValueWords) {
-  for (const char* w : {"beam.inp", "", "-", "-5", "-0", "-1.5", "-.5", "-12.250", "-x y",
-                        "-nogui x", "--nogui x", "--help x", "-n x", "- ", "a=b", "ファイル.inp",
-                        "C:\\jobs\\beam.inp"})
+  for (const char* w :
+       {"beam.inp", "", "-", "-5", "-0", "-1.5", "-.5", "-12.250", "-x y", "-nogui x", "--nogui x",
+        "--help x", "-n x", "- ", "a=b", "ファイル.inp", "C:\\jobs\\beam.inp"})
     EXPECT_EQ(describe(parse({w})), "run <" + std::string(w) + "> nogui=absent") << w;
 }
 

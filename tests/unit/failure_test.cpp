@@ -1,7 +1,7 @@
 // The one place where failures end: whatever reaches the entry becomes
 // one diagnostic line and a status, never std::terminate. And the texts
 // that failed system calls carry.
-#include <gtest/gtest.h>
+#include "failure.hpp"
 
 #include <functional>
 #include <new>
@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "failure.hpp"
+#include <gtest/gtest.h>
+
 #include "process_info.hpp"
 #include "windows_errors.hpp"
 
@@ -33,10 +34,14 @@ const EntryCase entry_cases[] = {
     {"failure_text_with_every_line_end",
      [] {
        throw Failure("EDITOR.editor", "ValueError",
-                     "a\vb\fc\x1c" "d\x1d" "e\x1e" "f\u0085g\u2028h\u2029i\x1fj\u2027k");
+                     "a\vb\fc\x1c"
+                     "d\x1d"
+                     "e\x1e"
+                     "f\u0085g\u2028h\u2029i\x1fj\u2027k");
      },
      1, "Tolvane: EDITOR.editor: ValueError: a b c d e f g h i\x1fj\u2027k\n"},
-    {"out_of_memory", [] { throw std::bad_alloc(); }, 1, "Tolvane: main: MemoryError: out of memory\n"},
+    {"out_of_memory", [] { throw std::bad_alloc(); }, 1,
+     "Tolvane: main: MemoryError: out of memory\n"},
     {"standard_exception", [] { throw std::length_error("too long"); }, 1,
      "Tolvane: main: std::length_error: too long\n"},
     {"anything_else", [] { throw 42; }, 1,
@@ -65,16 +70,20 @@ TEST(SystemFailure, FillsTheFirstInsertWithTheSubjectAndDropsTheRest) {
     const char* message;
   } cases[] = {
       {"%1 is not a valid Win32 application.\r\n", "C:\\app\\editor\\gui.dll",
-       "LoadLibraryExW failed: C:\\app\\editor\\gui.dll is not a valid Win32 application (error 193)"},
+       "LoadLibraryExW failed: C:\\app\\editor\\gui.dll is not a valid Win32 application (error "
+       "193)"},
       {"Bad EXE format for %1.\r\n", "C:\\x.dll",
        "LoadLibraryExW failed: Bad EXE format for C:\\x.dll (error 193)"},
       {"Bad EXE format for %1.\r\n", "", "LoadLibraryExW failed: Bad EXE format for (error 193)"},
-      {"The file %1 and %2!s! differ.", "a", "LoadLibraryExW failed: The file a and differ (error 193)"},
+      {"The file %1 and %2!s! differ.", "a",
+       "LoadLibraryExW failed: The file a and differ (error 193)"},
       {"100% done", "a", "LoadLibraryExW failed: 100% done (error 193)"},
-      {"No such file or directory", "x", "LoadLibraryExW failed: No such file or directory (error 193)"},
+      {"No such file or directory", "x",
+       "LoadLibraryExW failed: No such file or directory (error 193)"},
   };
   for (const auto& c : cases) {
-    const Failure f = system_failure("import", kind::binding, "LoadLibraryExW", 193, c.text, c.subject);
+    const Failure f =
+        system_failure("import", kind::binding, "LoadLibraryExW", 193, c.text, c.subject);
     EXPECT_EQ(f.message(), c.message) << c.text;
     EXPECT_EQ(f.kind(), kind::binding);
   }

@@ -1,11 +1,11 @@
 // The converter output protocol: line ends, the last line and the heading,
 // fed whole and split at every byte offset.
-#include <gtest/gtest.h>
+#include "heading.hpp"
 
 #include <optional>
 #include <string>
 
-#include "heading.hpp"
+#include <gtest/gtest.h>
 
 namespace tolvane {
 namespace {
@@ -42,10 +42,24 @@ const Case cases[] = {
     {"empty", "", std::nullopt},
     {"vertical_tab", "a\vb", "b"},
     {"form_feed", "a\fb\f", "b"},
-    {"separators_1c_1d_1e", "a\x1c" "b\x1d" "c\x1e" "d", "d"},
-    {"nel", "a\xc2\x85" "b", "b"},
-    {"line_separator", "a\xe2\x80\xa8" "b", "b"},
-    {"paragraph_separator", "a\xe2\x80\xa9" "b\xe2\x80\xa9", "b"},
+    {"separators_1c_1d_1e",
+     "a\x1c"
+     "b\x1d"
+     "c\x1e"
+     "d",
+     "d"},
+    {"nel",
+     "a\xc2\x85"
+     "b",
+     "b"},
+    {"line_separator",
+     "a\xe2\x80\xa8"
+     "b",
+     "b"},
+    {"paragraph_separator",
+     "a\xe2\x80\xa9"
+     "b\xe2\x80\xa9",
+     "b"},
     {"lookalikes_are_text", "\xc2\xa9\xe2\x80\xa7\xe2\x82\xac", "\xc2\xa9\xe2\x80\xa7\xe2\x82\xac"},
     {"blanks_kept", "header:  two  blanks  ", "header:  two  blanks  "},
     {"japanese", "\xe8\xaa\xad\xe8\xbe\xbc\nheader:\xe6\xa2\x81\n", "header:\xe6\xa2\x81"},

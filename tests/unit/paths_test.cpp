@@ -1,9 +1,9 @@
 #include "paths.hpp"
 
-#include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -130,64 +130,69 @@ TEST(PathsWindowsJoin, JapaneseComponents) {
 // --- Windows: dirname and basename -------------------------------------------
 
 TEST(PathsWindowsDirname, RootsKeepTheirSeparator) {
-  expect_unary({
-                   {R"(C:\beam.inp)", R"(C:\)"},
-                   {"C:/beam.inp", "C:/"},
-                   {R"(C:\)", R"(C:\)"},
-                   {R"(\\srv\share\beam.inp)", R"(\\srv\share\)"},
-                   {R"(\\srv\share)", R"(\\srv\share)"},
-                   {R"(\beam.inp)", R"(\)"},
-                   {R"(\\?\C:\x)", R"(\\?\C:\)"},
-                   {R"(\\?\UNC\srv\share\x)", R"(\\?\UNC\srv\share\)"},
-               },
-               dirname(win));
+  expect_unary(
+      {
+          {R"(C:\beam.inp)", R"(C:\)"},
+          {"C:/beam.inp", "C:/"},
+          {R"(C:\)", R"(C:\)"},
+          {R"(\\srv\share\beam.inp)", R"(\\srv\share\)"},
+          {R"(\\srv\share)", R"(\\srv\share)"},
+          {R"(\beam.inp)", R"(\)"},
+          {R"(\\?\C:\x)", R"(\\?\C:\)"},
+          {R"(\\?\UNC\srv\share\x)", R"(\\?\UNC\srv\share\)"},
+      },
+      dirname(win));
 }
 
 TEST(PathsWindowsDirname, TextBeforeLastSeparatorWithoutTrailingSeparators) {
-  expect_unary({
-                   {R"(C:\jobs\beam.inp)", R"(C:\jobs)"},
-                   {R"(C:\jobs\\\beam.inp)", R"(C:\jobs)"},
-                   {R"(C:\jobs/sub\beam.inp)", R"(C:\jobs/sub)"},
-                   {R"(a\b\)", R"(a\b)"},
-                   {"a/b", "a"},
-                   {R"(C:\jobs\)", R"(C:\jobs)"},
-               },
-               dirname(win));
+  expect_unary(
+      {
+          {R"(C:\jobs\beam.inp)", R"(C:\jobs)"},
+          {R"(C:\jobs\\\beam.inp)", R"(C:\jobs)"},
+          {R"(C:\jobs/sub\beam.inp)", R"(C:\jobs/sub)"},
+          {R"(a\b\)", R"(a\b)"},
+          {"a/b", "a"},
+          {R"(C:\jobs\)", R"(C:\jobs)"},
+      },
+      dirname(win));
 }
 
 TEST(PathsWindowsDirname, NoSeparator) {
-  expect_unary({
-                   {"beam.inp", ""},
-                   {"", ""},
-                   {"C:beam.inp", "C:"},
-                   {"C:", "C:"},
-               },
-               dirname(win));
+  expect_unary(
+      {
+          {"beam.inp", ""},
+          {"", ""},
+          {"C:beam.inp", "C:"},
+          {"C:", "C:"},
+      },
+      dirname(win));
 }
 
 TEST(PathsWindowsDirname, JapaneseComponents) {
-  expect_unary({
-                   {R"(C:\解析\梁.inp)", R"(C:\解析)"},
-                   {R"(\\サーバ\共有\梁.inp)", R"(\\サーバ\共有\)"},
-               },
-               dirname(win));
+  expect_unary(
+      {
+          {R"(C:\解析\梁.inp)", R"(C:\解析)"},
+          {R"(\\サーバ\共有\梁.inp)", R"(\\サーバ\共有\)"},
+      },
+      dirname(win));
 }
 
 TEST(PathsWindowsBasename, LastComponent) {
-  expect_unary({
-                   {R"(C:\app\Tolvane.exe)", "Tolvane.exe"},
-                   {"C:/app/Tolvane.exe", "Tolvane.exe"},
-                   {R"(C:\app/tools\x)", "x"},
-                   {R"(C:\jobs\)", ""},
-                   {"C:beam.inp", "beam.inp"},
-                   {"C:", ""},
-                   {R"(\\srv\share)", ""},
-                   {R"(\\srv\share\x)", "x"},
-                   {"beam.inp", "beam.inp"},
-                   {"", ""},
-                   {R"(C:\解析\梁.inp)", "梁.inp"},
-               },
-               basename(win));
+  expect_unary(
+      {
+          {R"(C:\app\Tolvane.exe)", "Tolvane.exe"},
+          {"C:/app/Tolvane.exe", "Tolvane.exe"},
+          {R"(C:\app/tools\x)", "x"},
+          {R"(C:\jobs\)", ""},
+          {"C:beam.inp", "beam.inp"},
+          {"C:", ""},
+          {R"(\\srv\share)", ""},
+          {R"(\\srv\share\x)", "x"},
+          {"beam.inp", "beam.inp"},
+          {"", ""},
+          {R"(C:\解析\梁.inp)", "梁.inp"},
+      },
+      basename(win));
 }
 
 // --- Windows: splitext ---------------------------------------------------------
@@ -223,64 +228,64 @@ TEST(PathsWindowsSplitext, NoExtension) {
 // --- Windows: normalize --------------------------------------------------------
 
 TEST(PathsWindowsNormalize, SeparatorsUnifiedAndRunsCollapsed) {
-  expect_unary({
-                   {"C:/jobs/beam.inp", R"(C:\jobs\beam.inp)"},
-                   {R"(C:\\jobs//\beam.inp)", R"(C:\jobs\beam.inp)"},
-                   {"a/b\\c", R"(a\b\c)"},
-                   {"//srv/share/x", R"(\\srv\share\x)"},
-                   {R"(\\srv\share\\\x)", R"(\\srv\share\x)"},
-               },
-               normalize(win));
+  expect_unary(
+      {
+          {"C:/jobs/beam.inp", R"(C:\jobs\beam.inp)"},
+          {R"(C:\\jobs//\beam.inp)", R"(C:\jobs\beam.inp)"},
+          {"a/b\\c", R"(a\b\c)"},
+          {"//srv/share/x", R"(\\srv\share\x)"},
+          {R"(\\srv\share\\\x)", R"(\\srv\share\x)"},
+      },
+      normalize(win));
 }
 
 TEST(PathsWindowsNormalize, DotAndDotDot) {
-  expect_unary({
-                   {R"(C:\jobs\.\beam.inp)", R"(C:\jobs\beam.inp)"},
-                   {R"(C:\jobs\sub\..\beam.inp)", R"(C:\jobs\beam.inp)"},
-                   {R"(C:\a\b\..\..\c)", R"(C:\c)"},
-                   {R"(a\..)", "."},
-                   {R"(.\.)", "."},
-                   {R"(a\..\..\b)", R"(..\b)"},
-                   {R"(..\..\x)", R"(..\..\x)"},
-                   {"C:a\\..\\..\\b", R"(C:..\b)"},
-                   {"C:a\\..", "C:"},
-               },
-               normalize(win));
+  expect_unary(
+      {
+          {R"(C:\jobs\.\beam.inp)", R"(C:\jobs\beam.inp)"},
+          {R"(C:\jobs\sub\..\beam.inp)", R"(C:\jobs\beam.inp)"},
+          {R"(C:\a\b\..\..\c)", R"(C:\c)"},
+          {R"(a\..)", "."},
+          {R"(.\.)", "."},
+          {R"(a\..\..\b)", R"(..\b)"},
+          {R"(..\..\x)", R"(..\..\x)"},
+          {"C:a\\..\\..\\b", R"(C:..\b)"},
+          {"C:a\\..", "C:"},
+      },
+      normalize(win));
 }
 
 TEST(PathsWindowsNormalize, DotDotAtRootIsDropped) {
-  expect_unary({
-                   {R"(C:\..)", R"(C:\)"},
-                   {R"(C:\..\..\x)", R"(C:\x)"},
-                   {R"(\..\x)", R"(\x)"},
-                   {R"(\\srv\share\..\x)", R"(\\srv\share\x)"},
-               },
-               normalize(win));
+  expect_unary(
+      {
+          {R"(C:\..)", R"(C:\)"},
+          {R"(C:\..\..\x)", R"(C:\x)"},
+          {R"(\..\x)", R"(\x)"},
+          {R"(\\srv\share\..\x)", R"(\\srv\share\x)"},
+      },
+      normalize(win));
 }
 
 TEST(PathsWindowsNormalize, TrailingSeparatorsDroppedExceptRoot) {
-  expect_unary({
-                   {R"(C:\jobs\)", R"(C:\jobs)"},
-                   {"C:/jobs//", R"(C:\jobs)"},
-                   {R"(C:\)", R"(C:\)"},
-                   {"C:/", R"(C:\)"},
-                   {R"(C:\\\)", R"(C:\)"},
-                   {R"(\\srv\share\)", R"(\\srv\share\)"},
-                   {R"(\\srv\share)", R"(\\srv\share)"},
-                   {"/", R"(\)"},
-                   {"C:", "C:"},
-               },
-               normalize(win));
+  expect_unary(
+      {
+          {R"(C:\jobs\)", R"(C:\jobs)"},
+          {"C:/jobs//", R"(C:\jobs)"},
+          {R"(C:\)", R"(C:\)"},
+          {"C:/", R"(C:\)"},
+          {R"(C:\\\)", R"(C:\)"},
+          {R"(\\srv\share\)", R"(\\srv\share\)"},
+          {R"(\\srv\share)", R"(\\srv\share)"},
+          {"/", R"(\)"},
+          {"C:", "C:"},
+      },
+      normalize(win));
 }
 
 TEST(PathsWindowsNormalize, AComponentThatLooksLikeADriveStaysRelative) {
   const std::vector<Unary> cases = {
-      {R"(.\C:\x)", R"(.\C:\x)"},
-      {R"(a\..\C:\x)", R"(.\C:\x)"},
-      {"a/../C:", R"(.\C:)"},
-      {R"(.\C:.\C:)", R"(.\C:.\C:)"},
-      {R"(\C:\x)", R"(\C:\x)"},
-      {R"(C:a\..\D:x)", R"(C:D:x)"},
+      {R"(.\C:\x)", R"(.\C:\x)"},     {R"(a\..\C:\x)", R"(.\C:\x)"}, {"a/../C:", R"(.\C:)"},
+      {R"(.\C:.\C:)", R"(.\C:.\C:)"}, {R"(\C:\x)", R"(\C:\x)"},      {R"(C:a\..\D:x)", R"(C:D:x)"},
   };
   expect_unary(cases, normalize(win));
   for (const auto& c : cases) {
@@ -292,23 +297,25 @@ TEST(PathsWindowsNormalize, AComponentThatLooksLikeADriveStaysRelative) {
 TEST(PathsWindowsNormalize, EmptyGivesDot) { EXPECT_EQ(paths::normalize(win, ""), "."); }
 
 TEST(PathsWindowsNormalize, DevicePrefixesStayWhole) {
-  expect_unary({
-                   {R"(\\?\C:\a\..\b)", R"(\\?\C:\b)"},
-                   {R"(\\?\C:\..)", R"(\\?\C:\)"},
-                   {R"(\\.\C:\a\.\b)", R"(\\.\C:\a\b)"},
-                   {R"(\\.\PIPE\name)", R"(\\.\PIPE\name)"},
-                   {R"(\\?\UNC\srv\share\..\x)", R"(\\?\UNC\srv\share\x)"},
-                   {R"(\\?\unc\srv\share\a\)", R"(\\?\unc\srv\share\a)"},
-               },
-               normalize(win));
+  expect_unary(
+      {
+          {R"(\\?\C:\a\..\b)", R"(\\?\C:\b)"},
+          {R"(\\?\C:\..)", R"(\\?\C:\)"},
+          {R"(\\.\C:\a\.\b)", R"(\\.\C:\a\b)"},
+          {R"(\\.\PIPE\name)", R"(\\.\PIPE\name)"},
+          {R"(\\?\UNC\srv\share\..\x)", R"(\\?\UNC\srv\share\x)"},
+          {R"(\\?\unc\srv\share\a\)", R"(\\?\unc\srv\share\a)"},
+      },
+      normalize(win));
 }
 
 TEST(PathsWindowsNormalize, JapaneseComponents) {
-  expect_unary({
-                   {"C:/解析/./旧/../梁.inp", R"(C:\解析\梁.inp)"},
-                   {R"(\\サーバ\共有\..\データ\)", R"(\\サーバ\共有\データ)"},
-               },
-               normalize(win));
+  expect_unary(
+      {
+          {"C:/解析/./旧/../梁.inp", R"(C:\解析\梁.inp)"},
+          {R"(\\サーバ\共有\..\データ\)", R"(\\サーバ\共有\データ)"},
+      },
+      normalize(win));
 }
 
 // --- Windows: is_absolute ------------------------------------------------------
@@ -336,25 +343,27 @@ TEST(PathsWindowsIsAbsolute, DriveWithSeparatorOrTwoLeadingSeparators) {
 // --- Windows: strip_extended_prefix --------------------------------------------
 
 TEST(PathsWindowsStripExtendedPrefix, DriveAndUncForms) {
-  expect_unary({
-                   {R"(\\?\C:\x)", R"(C:\x)"},
-                   {R"(\\?\C:\)", R"(C:\)"},
-                   {R"(\\?\UNC\server\share\x)", R"(\\server\share\x)"},
-                   {R"(\\?\C:\解析\梁)", R"(C:\解析\梁)"},
-               },
-               paths::strip_extended_prefix);
+  expect_unary(
+      {
+          {R"(\\?\C:\x)", R"(C:\x)"},
+          {R"(\\?\C:\)", R"(C:\)"},
+          {R"(\\?\UNC\server\share\x)", R"(\\server\share\x)"},
+          {R"(\\?\C:\解析\梁)", R"(C:\解析\梁)"},
+      },
+      paths::strip_extended_prefix);
 }
 
 TEST(PathsWindowsStripExtendedPrefix, OtherTextUnchanged) {
-  expect_unary({
-                   {R"(C:\x)", R"(C:\x)"},
-                   {R"(\\server\share\x)", R"(\\server\share\x)"},
-                   {R"(\\.\C:\x)", R"(\\.\C:\x)"},
-                   {R"(\\?\Volume{0123}\x)", R"(\\?\Volume{0123}\x)"},
-                   {R"(\\?\UNC\)", R"(\\?\UNC\)"},
-                   {"", ""},
-               },
-               paths::strip_extended_prefix);
+  expect_unary(
+      {
+          {R"(C:\x)", R"(C:\x)"},
+          {R"(\\server\share\x)", R"(\\server\share\x)"},
+          {R"(\\.\C:\x)", R"(\\.\C:\x)"},
+          {R"(\\?\Volume{0123}\x)", R"(\\?\Volume{0123}\x)"},
+          {R"(\\?\UNC\)", R"(\\?\UNC\)"},
+          {"", ""},
+      },
+      paths::strip_extended_prefix);
 }
 
 // --- POSIX ---------------------------------------------------------------------
@@ -374,31 +383,33 @@ TEST(PathsPosixJoin, OneSlashBetweenAndAbsoluteBReplacesA) {
 }
 
 TEST(PathsPosixDirname, BackslashIsAnOrdinaryCharacter) {
-  expect_unary({
-                   {"/jobs/beam.inp", "/jobs"},
-                   {"/beam.inp", "/"},
-                   {"/", "/"},
-                   {"//beam.inp", "//"},
-                   {"///beam.inp", "/"},
-                   {"/jobs//beam.inp", "/jobs"},
-                   {"a/b/", "a/b"},
-                   {"beam.inp", ""},
-                   {"a\\b", ""},
-                   {"", ""},
-                   {"/解析/梁.inp", "/解析"},
-               },
-               dirname(posix));
+  expect_unary(
+      {
+          {"/jobs/beam.inp", "/jobs"},
+          {"/beam.inp", "/"},
+          {"/", "/"},
+          {"//beam.inp", "//"},
+          {"///beam.inp", "/"},
+          {"/jobs//beam.inp", "/jobs"},
+          {"a/b/", "a/b"},
+          {"beam.inp", ""},
+          {"a\\b", ""},
+          {"", ""},
+          {"/解析/梁.inp", "/解析"},
+      },
+      dirname(posix));
 }
 
 TEST(PathsPosixBasename, LastComponent) {
-  expect_unary({
-                   {"/opt/tolvane/tolvane", "tolvane"},
-                   {"/opt/", ""},
-                   {"a\\b", "a\\b"},
-                   {"", ""},
-                   {"/解析/梁.inp", "梁.inp"},
-               },
-               basename(posix));
+  expect_unary(
+      {
+          {"/opt/tolvane/tolvane", "tolvane"},
+          {"/opt/", ""},
+          {"a\\b", "a\\b"},
+          {"", ""},
+          {"/解析/梁.inp", "梁.inp"},
+      },
+      basename(posix));
 }
 
 TEST(PathsPosixSplitext, ExtensionOfLastComponentOnly) {
@@ -414,22 +425,23 @@ TEST(PathsPosixSplitext, ExtensionOfLastComponentOnly) {
 }
 
 TEST(PathsPosixNormalize, PosixpathRules) {
-  expect_unary({
-                   {"", "."},
-                   {"/a//b/./c/", "/a/b/c"},
-                   {"/../x", "/x"},
-                   {"/a/b/../../..", "/"},
-                   {"a/../../b", "../b"},
-                   {"./", "."},
-                   {"//a/b", "//a/b"},
-                   {"//", "//"},
-                   {"///a//b", "/a/b"},
-                   {"////", "/"},
-                   {"//..", "//"},
-                   {"a\\..\\b", "a\\..\\b"},
-                   {"/解析/./旧/../梁.inp", "/解析/梁.inp"},
-               },
-               normalize(posix));
+  expect_unary(
+      {
+          {"", "."},
+          {"/a//b/./c/", "/a/b/c"},
+          {"/../x", "/x"},
+          {"/a/b/../../..", "/"},
+          {"a/../../b", "../b"},
+          {"./", "."},
+          {"//a/b", "//a/b"},
+          {"//", "//"},
+          {"///a//b", "/a/b"},
+          {"////", "/"},
+          {"//..", "//"},
+          {"a\\..\\b", "a\\..\\b"},
+          {"/解析/./旧/../梁.inp", "/解析/梁.inp"},
+      },
+      normalize(posix));
 }
 
 TEST(PathsPosixIsAbsolute, LeadingSlashOnly) {
@@ -457,16 +469,17 @@ TEST(PathsPosixAbsolute, RelativeAnchoredAtCwdAbsoluteKept) {
 
 // The deck's directory is the dirname of its normalised absolute form.
 TEST(PathsDeckDerivation, WindowsDirectoryOfNormalisedDeck) {
-  expect_unary({
-                   {R"(C:\beam.inp)", R"(C:\)"},
-                   {"C:/beam", R"(C:\)"},
-                   {R"(C:\jobs\.\sub\..\beam.inp)", R"(C:\jobs)"},
-                   {R"(C:\jobs\beam.inp\)", R"(C:\jobs)"},
-                   {R"(C:\..\beam.inp)", R"(C:\)"},
-                   {R"(\\srv\share\beam.inp)", R"(\\srv\share\)"},
-                   {R"(D:\解析\梁.inp)", R"(D:\解析)"},
-               },
-               [](const std::string& p) { return paths::dirname(win, paths::normalize(win, p)); });
+  expect_unary(
+      {
+          {R"(C:\beam.inp)", R"(C:\)"},
+          {"C:/beam", R"(C:\)"},
+          {R"(C:\jobs\.\sub\..\beam.inp)", R"(C:\jobs)"},
+          {R"(C:\jobs\beam.inp\)", R"(C:\jobs)"},
+          {R"(C:\..\beam.inp)", R"(C:\)"},
+          {R"(\\srv\share\beam.inp)", R"(\\srv\share\)"},
+          {R"(D:\解析\梁.inp)", R"(D:\解析)"},
+      },
+      [](const std::string& p) { return paths::dirname(win, paths::normalize(win, p)); });
 }
 
 TEST(PathsDeckDerivation, EmptyWordGivesCwdAndItsParent) {

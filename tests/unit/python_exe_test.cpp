@@ -1,9 +1,9 @@
 // The in-process pipeline driven with components linked into this test:
 // step order, the current directory at each step, object lifetimes,
 // failures from every operation, and the unattended mode's wait.
-#include <gtest/gtest.h>
-
+#include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -13,10 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include <gtest/gtest.h>
 #include <tolvane/component.hpp>
-
-#include <atomic>
-#include <cstdint>
 
 #include "components.hpp"
 #include "failure.hpp"
@@ -159,9 +157,12 @@ class TestMonitor : public Monitor {
 
 // A module linked into the test: its entries with their declarations.
 template <auto Entry, std::uint32_t Kind>
-const tolvane_declaration declared{TOLVANE_DECLARATION_MAGIC, TOLVANE_INTERFACE_MAJOR,
-                                   TOLVANE_INTERFACE_MINOR,   Kind,
-                                   0,                         reinterpret_cast<tolvane_function>(Entry)};
+const tolvane_declaration declared{TOLVANE_DECLARATION_MAGIC,
+                                   TOLVANE_INTERFACE_MAJOR,
+                                   TOLVANE_INTERFACE_MINOR,
+                                   Kind,
+                                   0,
+                                   reinterpret_cast<tolvane_function>(Entry)};
 
 template <class M>
 SymbolFinder module_with(std::function<void(const std::string&)> before = {}) {
@@ -193,8 +194,8 @@ class PythonExe : public ::testing::Test {
     for (char& c : name)
       if (c == '/') c = '_';
     base_ = fs::path(os::path::realpath(fs::temp_directory_path().string())) /
-            ("tolvane-python-exe-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-             "-" + name);
+            ("tolvane-python-exe-" +
+             std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" + name);
     fs::remove_all(base_);
     fs::create_directories(base_ / "start");
     fs::create_directories(base_ / "jobs" / "beam");
@@ -203,7 +204,8 @@ class PythonExe : public ::testing::Test {
     set_invocation_path(platform::executable_path());
     const SymbolFinder module = module_with<TestMonitor>();
     set_symbol_finder([this, module](const std::string& name, const std::string& symbol) -> void* {
-      if (symbol.rfind("tolvane_declaration_", 0) != 0) script->note("bind " + symbol + " from " + name);
+      if (symbol.rfind("tolvane_declaration_", 0) != 0)
+        script->note("bind " + symbol + " from " + name);
       return symbol == missing_ ? nullptr : module(name, symbol);
     });
   }
@@ -323,7 +325,8 @@ TEST_P(MissingEntry, StopsBeforeTheConverterExists) {
   EXPECT_EQ(os::getcwd(), (base_ / "start").string());
 }
 
-INSTANTIATE_TEST_SUITE_P(Entries, MissingEntry, ::testing::Values("CONVERTER", "EDITOR", "MONITOR"));
+INSTANTIATE_TEST_SUITE_P(Entries, MissingEntry,
+                         ::testing::Values("CONVERTER", "EDITOR", "MONITOR"));
 
 class ThrowingOperation : public PythonExe, public ::testing::WithParamInterface<const char*> {};
 
@@ -396,10 +399,10 @@ TEST_F(Unattended, DoneAtOnceStillWaitsTheFirstFullSecond) {
   EXPECT_NE(script->worker_thread, std::this_thread::get_id());
   EXPECT_EQ(script->handler_calls, 0);
   EXPECT_EQ(script->res2frd_seen,
-            os::path::join(os::path::join(os::path::realpath(
-                                              os::path::dirname(platform::executable_path())),
-                                          "exes"),
-                           "res2frd.exe"));
+            os::path::join(
+                os::path::join(os::path::realpath(os::path::dirname(platform::executable_path())),
+                               "exes"),
+                "res2frd.exe"));
 }
 
 void bind_tracked_monitor() {

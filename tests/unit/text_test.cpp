@@ -1,9 +1,9 @@
 // UTF-8/UTF-16 conversion, strict streaming UTF-8, the double-byte
 // boundary scan, and the Windows command-line quoting.
-#include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "command_line.hpp"
 #include "utf.hpp"
@@ -28,13 +28,13 @@ TEST(Utf16, RejectsOverlongAndOutOfRangeSequences) {
     std::string bytes;
     std::u16string wide;
   } cases[] = {
-      {"\xc0\xaf", u"\uFFFD\uFFFD"},                  // overlong "/"
-      {"\xc0\x80", u"\uFFFD\uFFFD"},                  // overlong NUL
-      {"\xe0\x80\xaf", u"\uFFFD\uFFFD\uFFFD"},          // overlong "/"
+      {"\xc0\xaf", u"\uFFFD\uFFFD"},                      // overlong "/"
+      {"\xc0\x80", u"\uFFFD\uFFFD"},                      // overlong NUL
+      {"\xe0\x80\xaf", u"\uFFFD\uFFFD\uFFFD"},            // overlong "/"
       {"\xf0\x80\x80\xaf", u"\uFFFD\uFFFD\uFFFD\uFFFD"},  // overlong "/"
       {"\xf4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"},  // past U+10FFFF
       {"\xf4\x8f\xbf\xbf", u"\U0010FFFF"},
-      {"\xed\xa0\x80", {char16_t(0xD800)}},           // a lone surrogate stays
+      {"\xed\xa0\x80", {char16_t(0xD800)}},  // a lone surrogate stays
   };
   for (const auto& c : cases)
     EXPECT_EQ(utf::to_utf16(c.bytes), c.wide) << ::testing::PrintToString(c.bytes);
@@ -68,8 +68,8 @@ TEST(Utf8Validator, JudgesWholeAndSplitStreamsAlike) {
     for (std::size_t at = 0; at <= c.bytes.size(); ++at) {
       utf::Utf8Validator v;
       std::string out;
-      const bool ok = v.feed(c.bytes.substr(0, at), out) && v.feed(c.bytes.substr(at), out) &&
-                      v.finish();
+      const bool ok =
+          v.feed(c.bytes.substr(0, at), out) && v.feed(c.bytes.substr(at), out) && v.finish();
       EXPECT_EQ(ok, c.valid) << "case " << ::testing::PrintToString(c.bytes) << " split at " << at;
       if (c.valid) {
         EXPECT_EQ(out, c.bytes);
@@ -93,7 +93,9 @@ bool sjis_lead(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 
 TEST(DoubleByteScan, FindsTheLastCompleteCharacterByScanningForward) {
   // 0x95 0x5C is one character whose trail byte is a backslash; 0x81 0x81
   // has a trail byte that is also a lead byte.
-  const std::string text = "a\x95\x5c\x81\x81" "b";
+  const std::string text =
+      "a\x95\x5c\x81\x81"
+      "b";
   EXPECT_EQ(utf::complete_dbcs_prefix(text, sjis_lead), text.size());
   EXPECT_EQ(utf::complete_dbcs_prefix(text.substr(0, 2), sjis_lead), 1u);
   EXPECT_EQ(utf::complete_dbcs_prefix(text.substr(0, 4), sjis_lead), 3u);
