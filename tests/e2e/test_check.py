@@ -119,13 +119,17 @@ class BrokenComponents(CheckerCase):
                 if level != "PASS":
                     self.assertIn(". Fix: ", line[1])
 
-    def test_in_process_gives_the_same_verdict(self):
+    def test_in_process_and_only_failed(self):
         for module in MODULES:
             self.layout.put_module(module, test_module("misbehaving"))
         env = dict(os.environ, TOLVANE_MISBEHAVE="EDITOR=no-root")
         result = self.check(self.layout.root, "--in-process", "--filter", "editor.root", env=env)
         self.assertEqual(result.status, 1)
         self.assertEqual(verdicts(result)["editor.root"][0], "FAIL")
+        failed_only = self.check(self.layout.root, "--only-failed", "--filter", "editor", env=env)
+        self.assertEqual(failed_only.status, 1)
+        self.assertEqual({name: level for name, (level, _) in verdicts(failed_only).items()},
+                         {"editor.root": "FAIL", "editor.release": "FAIL"}, failed_only.out_text())
 
     TOOL_ROWS = [
         # check, {role: {instruction: content}}, level, what the line says
