@@ -51,10 +51,8 @@ std::size_t line_end_at(std::string_view text, std::size_t i) {
     case '\r':
     case '\x1c':
     case '\x1d':
-    case '\x1e':
-      return 1;
-    default:
-      break;
+    case '\x1e': return 1;
+    default: break;
   }
   if (rest.substr(0, 2) == "\xc2\x85") return 2;
   if (rest.substr(0, 3) == "\xe2\x80\xa8" || rest.substr(0, 3) == "\xe2\x80\xa9") return 3;

@@ -32,8 +32,7 @@ cli::Args parse_command_line(const std::vector<std::string>& argv) {
       platform::write_text_if_possible(platform::Stream::err,
                                        cli::error_text(prog, outcome.message, text_width()));
       throw ExitRequest{2};
-    case cli::Outcome::Action::run:
-      break;
+    case cli::Outcome::Action::run: break;
   }
   return outcome.args;
 }

@@ -90,22 +90,13 @@ class Scan {
     for (std::size_t i = 0; i < words_.size(); ++i) {
       Word w = word_at(i);
       switch (w.word_class) {
-        case WordClass::separator:
-          separator_ = i;
-          break;
-        case WordClass::help:
-          return Outcome{Outcome::Action::help, {}, {}};
+        case WordClass::separator: separator_ = i; break;
+        case WordClass::help: return Outcome{Outcome::Action::help, {}, {}};
         case WordClass::help_with_value:
           return error("argument -h/--help: ignored explicit argument '" + *w.attached + "'");
-        case WordClass::nogui:
-          i = take_nogui(i, w.attached);
-          break;
-        case WordClass::value:
-          place_value(i);
-          break;
-        case WordClass::unmatched:
-          left_over_.push_back(i);
-          break;
+        case WordClass::nogui: i = take_nogui(i, w.attached); break;
+        case WordClass::value: place_value(i); break;
+        case WordClass::unmatched: left_over_.push_back(i); break;
       }
     }
     return finish();

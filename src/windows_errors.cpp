@@ -9,17 +9,12 @@ const char* kind_of(std::uint32_t code) {
     case file_not_found:
     case path_not_found:
     case invalid_drive:
-    case bad_netpath:
-      return kind::not_found;
-    case directory:
-      return kind::not_a_directory;
-    case access_denied:
-      return kind::permission;
+    case bad_netpath: return kind::not_found;
+    case directory: return kind::not_a_directory;
+    case access_denied: return kind::permission;
     case broken_pipe:
-    case no_data:
-      return kind::broken_pipe;
-    default:
-      return kind::system;
+    case no_data: return kind::broken_pipe;
+    default: return kind::system;
   }
 }
 
@@ -28,13 +23,10 @@ bool cannot_report_final_path(std::uint32_t code, FinalPathStep step) {
     case invalid_function:
     case not_supported:
     case invalid_parameter:
-    case unrecognized_volume:
-      return true;
+    case unrecognized_volume: return true;
     case path_not_found:  // the file is there, but its volume has no drive letter
-    case more_data:
-      return step == FinalPathStep::query;
-    default:
-      return false;
+    case more_data: return step == FinalPathStep::query;
+    default: return false;
   }
 }
 

@@ -23,18 +23,12 @@ std::string part_file(const std::string& dir, Part part) {
   };
   const std::string module = platform::module_suffix;
   switch (part) {
-    case Part::converter_module:
-      return in("inp_converter", "main" + module);
-    case Part::editor_module:
-      return in("editor", "gui" + module);
-    case Part::monitor_module:
-      return in("monitor", "gui" + module);
-    case Part::converter_tool:
-      return in("tools", "inp_converter.exe");
-    case Part::editor_tool:
-      return in("tools", "editor.exe");
-    case Part::monitor_tool:
-      return in("tools", "monitor.exe");
+    case Part::converter_module: return in("inp_converter", "main" + module);
+    case Part::editor_module: return in("editor", "gui" + module);
+    case Part::monitor_module: return in("monitor", "gui" + module);
+    case Part::converter_tool: return in("tools", "inp_converter.exe");
+    case Part::editor_tool: return in("tools", "editor.exe");
+    case Part::monitor_tool: return in("tools", "monitor.exe");
   }
   return {};
 }

@@ -8,17 +8,12 @@ namespace tolvane::platform::posix {
 namespace {
 const char* kind_of(int error) {
   switch (error) {
-    case ENOENT:
-      return kind::not_found;
-    case ENOTDIR:
-      return kind::not_a_directory;
+    case ENOENT: return kind::not_found;
+    case ENOTDIR: return kind::not_a_directory;
     case EACCES:
-    case EPERM:
-      return kind::permission;
-    case EPIPE:
-      return kind::broken_pipe;
-    default:
-      return kind::system;
+    case EPERM: return kind::permission;
+    case EPIPE: return kind::broken_pipe;
+    default: return kind::system;
   }
 }
 }  // namespace

@@ -19,12 +19,9 @@ using Words = std::vector<std::string>;
 // expected result: "help", "error: MESSAGE" or "run <input> nogui=...".
 std::string describe(const Outcome& o) {
   switch (o.action) {
-    case Outcome::Action::help:
-      return "help";
-    case Outcome::Action::error:
-      return "error: " + o.message;
-    case Outcome::Action::run:
-      break;
+    case Outcome::Action::help: return "help";
+    case Outcome::Action::error: return "error: " + o.message;
+    case Outcome::Action::run: break;
   }
   std::string nogui = "absent";
   if (auto* b = std::get_if<bool>(&o.args.nogui)) nogui = *b ? "true" : "false";
