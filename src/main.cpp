@@ -7,6 +7,7 @@
 #include <memory>
 #include <new>
 #include <thread>
+#include <utility>
 
 #include "components.hpp"
 #include "crash_report.hpp"
@@ -54,8 +55,17 @@ void release(Component<T>& component, const char* where) {
 // The monitor and the text it was handed, alive as long as the pipeline or
 // the worker still uses them.
 struct MonitorRun {
+  MonitorRun(std::string path, Component<tolvane_monitor> made)
+      : res2frd_path(std::move(path)), monitor(std::move(made)) {}
+
+  // The pipeline and, once it runs, the worker: the last of them to be done
+  // with the monitor gives it back. The count orders the other's last use
+  // of the monitor before that.
+  bool last_to_leave() { return users.fetch_sub(1, std::memory_order_acq_rel) == 1; }
+
   std::string res2frd_path;  // outlives the monitor, which may keep the pointer
   Component<tolvane_monitor> monitor;
+  std::atomic<int> users{1};
 };
 
 bool monitor_done(tolvane_monitor& monitor) {
@@ -82,6 +92,7 @@ void run_unattended(const std::shared_ptr<MonitorRun>& run) {
   operate("MONITOR.nogui_mode",
           [&](tolvane_error* error) { return monitor.ops->nogui_mode(&monitor, error); });
   std::atomic_ref<std::int32_t>(monitor.done).store(0);
+  run->users.fetch_add(1, std::memory_order_relaxed);  // the worker's, from now on
   std::thread([run] {
     mark_worker_thread();
     on_worker("MONITOR.run_process", [&] {
@@ -90,7 +101,7 @@ void run_unattended(const std::shared_ptr<MonitorRun>& run) {
       });
     });
     // The last one to hold the monitor gives it back.
-    if (run.use_count() == 1) on_worker("MONITOR.release", [&] { run->monitor.release([] {}); });
+    if (run->last_to_leave()) on_worker("MONITOR.release", [&] { run->monitor.release([] {}); });
   }).detach();
   // An interrupt from before the monitor's handler took over ends the run.
   end_if_interrupted("python_exe");
@@ -106,7 +117,7 @@ void run_unattended(const std::shared_ptr<MonitorRun>& run) {
     if (monitor_done(monitor)) break;
     next_test += 1s;
   }
-  if (run.use_count() == 1) run->monitor.release([] {});
+  if (run->last_to_leave()) run->monitor.release([] {});
 }
 
 }  // namespace
@@ -152,12 +163,12 @@ void Tolvane::python_exe() {
 
   const std::string model_path = model_path_of(inp_path);
   os::chdir(model_path);
-  auto run = std::make_shared<MonitorRun>(MonitorRun{
+  auto run = std::make_shared<MonitorRun>(
       os::path::join(os::path::join(*root_dir, "exes"), "res2frd.exe"),
       construct<tolvane_monitor>("MONITOR", "MONITOR.release", [&](tolvane_error* error) {
         return entries.monitor.as<tolvane_monitor_entry>()(model_path.c_str(), setting->c_str(),
                                                            nullptr, error);
-      })});
+      }));
   tolvane_monitor& monitor = *run->monitor;
   monitor.res2frd_path = run->res2frd_path.c_str();
   if (monitor.nogui == 0) {
