@@ -151,6 +151,8 @@ class Component {
     if (object_ != nullptr) abandon(object_);
   }
 
+  // Names the module's release, as its failure does.
+  const char* where() const noexcept { return where_; }
   T* get() const noexcept { return object_; }
   T* operator->() const noexcept { return object_; }
   T& operator*() const noexcept { return *object_; }
@@ -185,15 +187,14 @@ void check_operations(const char* where, const tolvane_monitor& monitor);
 
 // Calls entry(report) -> T*, then after_call() (as call_component). A null
 // object, a reported failure or an exception throws the Failure; an object
-// made all the same is given back first.
+// made all the same is kept, not given back (see Component).
 template <class T, class Entry, class AfterCall>
 Component<T> create_component(const char* where, const char* where_release, Entry&& entry,
                               AfterCall&& after_call) {
   FailureReport report;
   std::optional<Failure> thrown;
   T* made = call_across(where, report, thrown, std::forward<Entry>(entry));
-  // Owned at once where it can be given back, whatever fails next.
-  Component<T> object(where_release, made != nullptr && releasable(*made) ? made : nullptr);
+  Component<T> object(where_release, made);
   std::forward<AfterCall>(after_call)();
   if (thrown) throw *std::move(thrown);
   if (made == nullptr || report.reported()) throw report.failure(where);

@@ -48,8 +48,8 @@ Component<T> construct(const char* where, const char* where_release, Entry&& ent
 }
 
 template <class T>
-void release(Component<T>& component, const char* where) {
-  component.release([where] { end_if_interrupted(where); });
+void release(Component<T>& component) {
+  component.release([where = component.where()] { end_if_interrupted(where); });
 }
 
 // The monitor and the text it was handed, alive as long as the pipeline or
@@ -141,7 +141,7 @@ void Tolvane::python_exe() {
             [&](tolvane_error* error) { return convert->ops->main(convert.get(), error); });
     if (convert->dflag != 0) throw ExitRequest{1};
     if (convert->heading != nullptr) header = std::string(convert->heading);
-    release(convert, "CONVERTER.release");
+    release(convert);
   }
   os::chdir(init_dir);
 
@@ -158,7 +158,7 @@ void Tolvane::python_exe() {
       throw Failure("EDITOR.root", kind::missing_attribute, "the editor has no root window");
     operate("EDITOR.root.destroy",
             [&](tolvane_error* error) { return root->ops->destroy(root, error); });
-    release(editor, "EDITOR.release");
+    release(editor);
   }
 
   const std::string model_path = model_path_of(inp_path);
@@ -174,7 +174,7 @@ void Tolvane::python_exe() {
   if (monitor.nogui == 0) {
     operate("MONITOR.monitor_main",
             [&](tolvane_error* error) { return monitor.ops->monitor_main(&monitor, error); });
-    release(run->monitor, "MONITOR.release");
+    release(run->monitor);
     return;
   }
   run_unattended(run);

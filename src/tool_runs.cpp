@@ -64,8 +64,7 @@ void check_arguments(const std::string& where, const std::vector<std::string>& a
 // 1359 then, and its handler may come a moment later), else with the
 // start's failure.
 void start(platform::Child& child, const std::string& where, const std::string& program,
-           const std::vector<std::string>& argv, platform::Child::Sink output,
-           platform::Child::Sink errors) {
+           const std::vector<std::string>& argv, Sink output, Sink errors) {
   end_if_interrupted(where);
   check_arguments(where, argv);
   if (auto failed = child.start(program, argv, output, errors)) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <chrono>
+#include <filesystem>
 #include <span>
 #include <string>
 
@@ -66,6 +67,9 @@ struct Check {
   bool nogui;
   Verdict (*run)(const Setting&);
 };
+
+// A path of the file system from UTF-8 text, on every platform.
+std::filesystem::path fs_path(const std::string& utf8);
 
 // "10 s", "2.5 s"
 std::string seconds_text(std::chrono::milliseconds duration);

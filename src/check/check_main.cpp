@@ -156,10 +156,6 @@ Options parse(const std::vector<std::string>& words) {
   return options;
 }
 
-std::filesystem::path fs_path(const std::string& utf8) {
-  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-}
-
 std::string utf8_of(const std::filesystem::path& path) {
   const std::u8string text = path.u8string();
   return std::string(text.begin(), text.end());

@@ -17,6 +17,10 @@ Verdict failed(std::string seen, std::string fix) {
   return {Level::fail, std::move(seen), std::move(fix)};
 }
 
+std::filesystem::path fs_path(const std::string& utf8) {
+  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
 std::string part_file(const std::string& dir, Part part) {
   const auto in = [&](const char* folder, const std::string& name) {
     return os::path::join(os::path::join(dir, folder), name);

@@ -82,7 +82,7 @@ Component<T> create(const char* where, const char* where_release, Entry&& entry)
   FailureReport report;
   std::optional<Failure> thrown;
   T* made = call_across(where, report, thrown, std::forward<Entry>(entry));
-  Component<T> object(where_release, made != nullptr && releasable(*made) ? made : nullptr);
+  Component<T> object(where_release, made);
   if (thrown) stop_thrown(where, *thrown);
   if (made == nullptr)
     stop_failed(std::string(where) + " returned NULL", where, report,
@@ -99,12 +99,12 @@ Component<T> create(const char* where, const char* where_release, Entry&& entry)
 }
 
 template <class T>
-void release(Component<T>& component, const char* where) {
-  announce_call(where);
+void release(Component<T>& component) {
+  announce_call(component.where());
   try {
     component.release([] {});
   } catch (const Failure& thrown) {
-    stop_thrown(where, thrown);
+    stop_thrown(component.where(), thrown);
   }
 }
 
@@ -177,7 +177,7 @@ std::shared_ptr<MonitorRun> make_monitor(const Setting& setting) {
   const ChainPaths paths = chain_paths(setting);
   // The model folder is current when MONITOR runs; the monitor alone is
   // checked here, so it is made for it.
-  std::filesystem::create_directories(std::u8string(paths.model.begin(), paths.model.end()));
+  std::filesystem::create_directories(fs_path(paths.model));
   os::chdir(paths.model);
   auto run = std::make_shared<MonitorRun>(
       MonitorRun{paths.res2frd,
@@ -287,7 +287,7 @@ Verdict converter_heading(const Setting& setting) {
 Verdict converter_release(const Setting& setting) {
   auto converter = make_converter(setting);
   convert(converter);
-  release(converter, "CONVERTER.release");
+  release(converter);
   return passed();
 }
 
@@ -308,7 +308,7 @@ Verdict editor_release(const Setting& setting) {
   auto editor = make_editor(setting);
   edit(setting, editor, sample_heading);
   destroy_root(editor);
-  release(editor, "EDITOR.release");
+  release(editor);
   return passed();
 }
 
@@ -319,13 +319,13 @@ Verdict model_folder(const Setting& setting) {
     auto converter = make_converter(setting);
     convert(converter);
     if (converter->heading != nullptr) header = converter->heading;
-    release(converter, "CONVERTER.release");
+    release(converter);
   }
   os::chdir(start);
   auto editor = make_editor(setting);
   edit(setting, editor, header ? header->c_str() : nullptr);
   destroy_root(editor);
-  release(editor, "EDITOR.release");
+  release(editor);
   const std::string model = chain_paths(setting).model;
   if (!platform::is_directory(model))
     return failed("the model folder " + model + " does not exist once the editor has closed",
@@ -391,7 +391,7 @@ Verdict monitor_release(const Setting& setting) {
                     ": release is not called before it returns");
     if (auto failure = worker->failed_with()) return *failure;
   }
-  release(run->monitor, "MONITOR.release");
+  release(run->monitor);
   return passed();
 }
 

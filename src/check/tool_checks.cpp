@@ -155,7 +155,7 @@ Verdict editor_run(const Setting& setting) {
 
 Verdict monitor_run(const Setting& setting) {
   const ChainPaths paths = chain_paths(setting);
-  std::filesystem::create_directories(std::u8string(paths.model.begin(), paths.model.end()));
+  std::filesystem::create_directories(fs_path(paths.model));
   return ran(setting, "monitor.exe",
              {part_file(setting.dir, Part::monitor_tool), paths.model, "-setting", paths.setting},
              " (docs/components.md, \"Monitor: tools/monitor.exe\")");
