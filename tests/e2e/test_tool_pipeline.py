@@ -421,7 +421,8 @@ class ChildEnvironmentTest(unittest.TestCase):
         chain = Chain(self)
         cwd = os.path.join(chain.layout.tmp, "work dir (cwd)")
         os.mkdir(cwd)
-        self.assertEqual(chain.run(cwd=cwd).status, 0)
+        result = chain.run(cwd=cwd)
+        self.assertEqual((result.status, result.stderr), (0, b""))
         for role in harness.ROLES:
             self.assertEqual(chain.record(role).cwd, harness.target_path(cwd), role)
 
