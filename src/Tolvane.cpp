@@ -13,8 +13,6 @@ namespace tolvane {
 
 namespace {
 
-constexpr const char* solver_directory = "FrontISTR-DEV250506";
-
 int text_width() {
   return cli::output_width(platform::environment("COLUMNS"), platform::console_width());
 }
@@ -41,7 +39,7 @@ void run(const std::vector<std::string>& argv) {
   const cli::Args args = parse_command_line(argv);
   std::string inp_path = os::path::abspath(args.input);
   const std::string dir_path = os::path::dirname(inp_path);
-  const std::string exepath = os::path::join(program_directory(), solver_directory);
+  const std::string exepath = os::path::join(program_directory(), solver_folder);
   if (!inp_path.ends_with(deck_suffix)) inp_path += deck_suffix;
   Tolvane tolvane(inp_path, dir_path, exepath);
   tolvane.main();

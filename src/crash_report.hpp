@@ -1,8 +1,9 @@
 // What the launcher says when a component crashes (an access violation, an
 // illegal instruction, a division by zero, abort(), std::terminate): the
 // run ends with status 1 and one diagnostic line naming the component call
-// that was running, written without allocating, as nothing can be trusted
-// any more. A component that ends the process itself (exit) is not a crash.
+// that was running on the thread that crashed, or the call that started
+// that thread, written without allocating, as nothing can be trusted any
+// more. A component that ends the process itself (exit) is not a crash.
 #pragma once
 
 namespace tolvane {
@@ -12,8 +13,14 @@ namespace tolvane {
 // runtime cannot even make an exception is said as such.)
 void report_crashes();
 
+// Called first on every thread that the launcher starts, before it calls
+// into a component: its crashes are reported like the main thread's.
+void prepare_thread_for_crashes() noexcept;
+
 // Marks the component call that the calling thread is in, for as long as
-// it lives; a crash names it.
+// it lives; a crash names it. When the call is over, the threads that
+// appeared meanwhile are taken for the call's own: a crash on one of them
+// later names it too.
 class CallInProgress {
  public:
   explicit CallInProgress(const char* where) noexcept;
@@ -22,12 +29,13 @@ class CallInProgress {
   CallInProgress& operator=(const CallInProgress&) = delete;
 
  private:
+  const char* where_;
   const char* previous_;
-  bool on_worker_;
+  bool previous_started_;
 };
 
-// Called first on the unattended monitor's worker thread, so that its
-// crashes name its own call.
-void mark_worker_thread() noexcept;
+// Takes the threads that have appeared since the last look for those of
+// where: a call that may still be starting them elsewhere (run_process).
+void note_threads_of(const char* where) noexcept;
 
 }  // namespace tolvane

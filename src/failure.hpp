@@ -28,6 +28,9 @@ inline constexpr const char *not_found = "FileNotFoundError",
 // that is not text in its encoding; a value that cannot go on (output
 // without a line, an argument that no command line can carry).
 inline constexpr const char *decode = "UnicodeDecodeError", *bad_value = "ValueError";
+// A tool that outlived a time limit; only a caller that sets one meets it
+// (the validator: the launcher waits for each tool as long as it runs).
+inline constexpr const char* timeout = "TimeoutError";
 // A component module or entry that cannot be bound, a component object
 // without an operation or a field the launcher needs, and a component
 // that failed without saying how (or threw what has no type).

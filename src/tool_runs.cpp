@@ -33,7 +33,7 @@ void end_at_deadline(platform::Child& child) {
 // The exit code, or nullopt when the child was still running at the
 // deadline and has been ended.
 std::optional<std::uint32_t> wait_for_exit(platform::Child& child, const std::string& where,
-                                           std::optional<platform::Clock::time_point> deadline) {
+                                           Deadline deadline) {
   const auto waited = child.wait(deadline, true);
   if (waited == platform::Child::Wait::interrupted) end_after_interrupt(child, where);
   if (waited == platform::Child::Wait::timed_out) {
@@ -64,10 +64,10 @@ void check_arguments(const std::string& where, const std::vector<std::string>& a
 // 1359 then, and its handler may come a moment later), else with the
 // start's failure.
 void start(platform::Child& child, const std::string& where, const std::string& program,
-           const std::vector<std::string>& argv, Sink output, Sink errors) {
+           const std::vector<std::string>& argv, Sink output) {
   end_if_interrupted(where);
   check_arguments(where, argv);
-  if (auto failed = child.start(program, argv, output, errors)) {
+  if (auto failed = child.start(program, argv, output, Sink::inherited)) {
     if (failed->kind() != kind::not_found)
       platform::wait_for_interrupt(platform::Clock::now() + grace);
     end_if_interrupted(where);
@@ -76,10 +76,10 @@ void start(platform::Child& child, const std::string& where, const std::string& 
 }
 
 ConverterResult converted(const std::string& where, const std::string& program,
-                          const std::vector<std::string>& argv, Sink errors,
-                          std::optional<platform::Clock::time_point> deadline) {
+                          const std::vector<std::string>& argv, Deadline deadline,
+                          const std::function<void(std::string_view)>& on_output) {
   platform::Child child(where);
-  start(child, where, program, argv, Sink::pipe, errors);
+  start(child, where, program, argv, Sink::pipe);
   auto decoder = platform::make_output_decoder();
   LastLine last;
   ConverterResult result;
@@ -89,11 +89,14 @@ ConverterResult converted(const std::string& where, const std::string& program,
     const auto event = child.read(chunk, deadline);
     if (event == platform::Child::Event::interrupted) end_after_interrupt(child, where);
     if (event == platform::Child::Event::timed_out) {
+      result.output_held_open =
+          child.wait(platform::Clock::now(), false) == platform::Child::Wait::exited;
       end_at_deadline(child);
       result.timed_out = true;
       return result;
     }
     if (event == platform::Child::Event::end) break;
+    if (on_output) on_output(chunk);
     // After an invalid byte the rest is still drained, so the converter is
     // never left blocked on a full pipe.
     if (!valid) continue;
@@ -118,30 +121,24 @@ ConverterResult converted(const std::string& where, const std::string& program,
 
 }  // namespace
 
-std::uint32_t run_tool(const std::string& where, const std::string& program,
-                       const std::vector<std::string>& argv) {
-  platform::Child child(where);
-  start(child, where, program, argv, Sink::inherited, Sink::inherited);
-  return *wait_for_exit(child, where, std::nullopt);
+std::string seconds_text(std::chrono::milliseconds duration) {
+  const auto ms = duration.count();
+  std::string text = std::to_string(ms / 1000);
+  if (ms % 1000 != 0) text.append(".").append(std::to_string(ms % 1000 / 100));
+  return text.append(" s");
 }
 
-std::optional<std::uint32_t> run_tool_until(const std::string& where, const std::string& program,
-                                            const std::vector<std::string>& argv,
-                                            platform::Clock::time_point deadline) {
+std::optional<std::uint32_t> run_tool(const std::string& where, const std::string& program,
+                                      const std::vector<std::string>& argv, Deadline deadline) {
   platform::Child child(where);
-  start(child, where, program, argv, Sink::discarded, Sink::discarded);
+  start(child, where, program, argv, Sink::inherited);
   return wait_for_exit(child, where, deadline);
 }
 
 ConverterResult run_converter_tool(const std::string& where, const std::string& program,
-                                   const std::vector<std::string>& argv) {
-  return converted(where, program, argv, Sink::inherited, std::nullopt);
-}
-
-ConverterResult run_converter_tool_until(const std::string& where, const std::string& program,
-                                         const std::vector<std::string>& argv,
-                                         platform::Clock::time_point deadline) {
-  return converted(where, program, argv, Sink::discarded, deadline);
+                                   const std::vector<std::string>& argv, Deadline deadline,
+                                   const std::function<void(std::string_view)>& on_output) {
+  return converted(where, program, argv, deadline, on_output);
 }
 
 }  // namespace tolvane

@@ -1,30 +1,34 @@
 // Running one component executable to its end under the launcher's
 // interrupt policy: an interrupt gives the child 0.25 s more, then it is
 // terminated and reaped, and the launcher ends with the interruption.
+// The child shares the launcher's standard streams, but the converter's
+// standard output, which the launcher reads.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/interrupts.hpp"
 
 namespace tolvane {
 
-// Exit code of a child whose standard output is the launcher's own. An
-// element that cannot reach the child whole (one holding a NUL) fails
-// before anything is started, here and in run_converter_tool.
-std::uint32_t run_tool(const std::string& where, const std::string& program,
-                       const std::vector<std::string>& argv);
+// A time limit for whoever must not wait for ever (the validator); the
+// launcher has none.
+using Deadline = std::optional<platform::Clock::time_point>;
 
-// The same with a time limit, for a caller that must not wait for ever and
-// shows only lines of its own (a check of a component): the child's output
-// goes to the null device, and nullopt says that it was still running at
-// the deadline, and was ended.
-std::optional<std::uint32_t> run_tool_until(const std::string& where, const std::string& program,
-                                            const std::vector<std::string>& argv,
-                                            platform::Clock::time_point deadline);
+// How a time limit reads: "10 s", "2.5 s".
+std::string seconds_text(std::chrono::milliseconds duration);
+
+// The exit code; nullopt when the child was still running at the deadline,
+// and was ended. An element that cannot reach the child whole (one holding
+// a NUL) fails before anything is started, here and in run_converter_tool.
+std::optional<std::uint32_t> run_tool(const std::string& where, const std::string& program,
+                                      const std::vector<std::string>& argv, Deadline deadline);
 
 struct ConverterResult {
   std::uint32_t exit_code = 0;
@@ -35,19 +39,17 @@ struct ConverterResult {
   bool last_line_too_long = false;
   // Set when the output is not valid text in the expected encoding.
   std::optional<std::string> decode_error;
-  // The converter was still running at the deadline, and was ended.
+  // The output had not ended at the deadline, and the converter was ended.
   bool timed_out = false;
+  // ... although the converter itself had exited: a process that it
+  // started still held its output open.
+  bool output_held_open = false;
 };
 
 // Runs the converter with its output on a pipe, drained and decoded as it
-// streams.
+// streams; each piece of the output goes to on_output (if any) as it came.
 ConverterResult run_converter_tool(const std::string& where, const std::string& program,
-                                   const std::vector<std::string>& argv);
-
-// The same with a time limit, for a caller that shows only lines of its
-// own: the converter's standard error goes to the null device.
-ConverterResult run_converter_tool_until(const std::string& where, const std::string& program,
-                                         const std::vector<std::string>& argv,
-                                         platform::Clock::time_point deadline);
+                                   const std::vector<std::string>& argv, Deadline deadline,
+                                   const std::function<void(std::string_view)>& on_output = {});
 
 }  // namespace tolvane

@@ -1,17 +1,21 @@
-// tolvane-check: the checks it runs against a folder laid out as the
-// launcher expects, and what they share. A check runs the chain's steps
-// with the launcher's own binding, calls, child start and decoding, and
-// says PASS, WARN or FAIL, with what it saw and what fixes it.
+// tolvane-check: what its parts share. The validator runs the launcher's
+// own pipelines (src/module_chain.cpp, src/tool_chain.cpp) on a layout,
+// in runs: each run is one pass of a chain as the launcher makes it, in a
+// child process of its own, watched step by step. A check is a rule that
+// one step of a run must keep; it says PASS, WARN, FAIL or SKIP, with
+// what it saw and what fixes it.
 #pragma once
 
 #include <chrono>
-#include <filesystem>
-#include <span>
+#include <cstdint>
+#include <optional>
 #include <string>
+
+#include "../component_kinds.hpp"
 
 namespace tolvane::check {
 
-enum class Level { pass, warn, fail };
+enum class Level { pass, warn, fail, skip };
 
 // What a check saw; for WARN and FAIL also what to do about it, naming
 // the section of docs/components.md, the field or the macro that fixes it.
@@ -21,67 +25,46 @@ struct Verdict {
   std::string fix;
 };
 
-Verdict passed(std::string note = {});
-Verdict warned(std::string seen, std::string fix);
-Verdict failed(std::string seen, std::string fix);
+inline Verdict passed(std::string note = {}) { return {Level::pass, std::move(note), {}}; }
+inline Verdict warned(std::string seen, std::string fix) {
+  return {Level::warn, std::move(seen), std::move(fix)};
+}
+inline Verdict failed(std::string seen, std::string fix) {
+  return {Level::fail, std::move(seen), std::move(fix)};
+}
+inline Verdict skipped(std::string why) { return {Level::skip, std::move(why), {}}; }
 
-// Thrown by a step whose outcome ends the check.
+// Ends a run where it stands, with the verdict of the check it broke;
+// thrown by the observer of a run, never across the C interface.
+struct Check;
 struct Stop {
+  const Check* check;
   Verdict verdict;
 };
 
-// The files of a layout that checks need.
-enum class Part : unsigned {
-  converter_module = 1,
-  editor_module = 2,
-  monitor_module = 4,
-  converter_tool = 8,
-  editor_tool = 16,
-  monitor_tool = 32,
-};
-std::string part_file(const std::string& dir, Part part);
-bool has_part(const std::string& dir, Part part);
+enum class Form { modules, tools };
 
-// What one check works with.
-struct Setting {
+// One pass of a chain, as the launcher would make it.
+struct Run {
+  const char* name;  // "modules -nogui", as the lines name it
+  Form form;
+  bool nogui;         // "-nogui" on the command line, as a user gives it
+  bool interrupts;    // Ctrl-C pressed twice while the monitor runs unattended
+  bool missing_deck;  // the converter alone, on a deck that is not there
+};
+
+// What a run works with.
+struct RunSetting {
   std::string dir;   // the layout, absolute
-  std::string deck;  // the check's own copy of the deck, absolute, in a folder of its own
+  std::string deck;  // the run's own copy of the deck, in a folder of its own
   std::chrono::milliseconds timeout{10000};
+  // The components the layout holds, by form; the others are stand-ins.
+  bool module_present[3] = {false, false, false};
+  bool tool_present[3] = {false, false, false};
+  bool present(Form form, Role role) const {
+    const auto i = static_cast<std::size_t>(role);
+    return form == Form::modules ? module_present[i] : tool_present[i];
+  }
 };
-
-// The paths that the launcher would derive for the deck in the layout.
-struct ChainPaths {
-  std::string inp_path, dir_path, model, setting, exepath, res2frd;
-};
-ChainPaths chain_paths(const Setting& setting);
-
-struct Check {
-  const char* name;
-  const char* description;
-  unsigned needs;  // Part bits, all of which the layout must have
-  // Module checks run in a child process of their own, so that a crash, a
-  // hang or an exit() is their result; tool checks run their tool as the
-  // child.
-  bool in_child;
-  // Started with "-nogui" on its command line, which a monitor may read.
-  bool nogui;
-  Verdict (*run)(const Setting&);
-};
-
-// A path of the file system from UTF-8 text, on every platform.
-std::filesystem::path fs_path(const std::string& utf8);
-
-// "10 s", "2.5 s"
-std::string seconds_text(std::chrono::milliseconds duration);
-
-std::span<const Check> module_checks();
-std::span<const Check> tool_checks();
-
-// In a check's child process, a line before each call into a component,
-// so that the parent can tell which call crashed, ended or hung.
-inline constexpr const char* call_marker = "tolvane-check-call: ";
-inline constexpr const char* result_marker = "tolvane-check-result: ";
-void announce_calls(bool on);
-void announce_call(const char* where);
 
 }  // namespace tolvane::check

@@ -25,6 +25,7 @@ struct Child::State {
   std::string where;  // the component, named in every failure
   pid_t pid = -1;
   int out_fd = -1;
+  bool own_group = false;  // the child leads a process group of its own
   bool reaped = false;
   int status = 0;
 
@@ -60,19 +61,14 @@ struct SpawnSetup {
 
   // The name of the call that failed and its error, or nullopt.
   std::optional<std::pair<const char*, int>> prepare(int pipe_fd, Child::Sink output,
-                                                     Child::Sink errors) {
+                                                     Child::Sink errors, bool own_group) {
     if (const int e = posix_spawn_file_actions_init(&actions))
       return {{"posix_spawn_file_actions_init", e}};
     have_actions = true;
-    for (const auto& [target, sink] : {std::pair{1, output}, std::pair{2, errors}}) {
+    for (const auto& [target, sink] : {std::pair{1, output}, std::pair{2, errors}})
       if (sink == Child::Sink::pipe)
         if (const int e = posix_spawn_file_actions_adddup2(&actions, pipe_fd, target))
           return {{"posix_spawn_file_actions_adddup2", e}};
-      if (sink == Child::Sink::discarded)
-        if (const int e =
-                posix_spawn_file_actions_addopen(&actions, target, "/dev/null", O_WRONLY, 0))
-          return {{"posix_spawn_file_actions_addopen", e}};
-    }
     if (const int e = posix_spawnattr_init(&attributes)) return {{"posix_spawnattr_init", e}};
     have_attributes = true;
     sigset_t defaults, mask;
@@ -84,8 +80,13 @@ struct SpawnSetup {
       return {{"posix_spawnattr_setsigdefault", e}};
     if (const int e = posix_spawnattr_setsigmask(&attributes, &mask))
       return {{"posix_spawnattr_setsigmask", e}};
-    if (const int e =
-            posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK))
+    short flags = POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK;
+    if (own_group) {
+      if (const int e = posix_spawnattr_setpgroup(&attributes, 0))
+        return {{"posix_spawnattr_setpgroup", e}};
+      flags |= POSIX_SPAWN_SETPGROUP;
+    }
+    if (const int e = posix_spawnattr_setflags(&attributes, flags))
       return {{"posix_spawnattr_setflags", e}};
     return std::nullopt;
   }
@@ -99,8 +100,8 @@ Child::Child(const std::string& where) : state_(std::make_unique<State>()) {
 }
 
 std::optional<Failure> Child::start(const std::string& program,
-                                    const std::vector<std::string>& argv, Sink output,
-                                    Sink errors) {
+                                    const std::vector<std::string>& argv, Sink output, Sink errors,
+                                    Group group) {
   const std::string& where = state_->where;
   const bool capture_output = output == Sink::pipe;
   int out_pipe[2] = {-1, -1};
@@ -112,7 +113,7 @@ std::optional<Failure> Child::start(const std::string& program,
   };
 
   SpawnSetup setup;
-  if (const auto failed = setup.prepare(out_pipe[1], output, errors)) {
+  if (const auto failed = setup.prepare(out_pipe[1], output, errors, group == Group::own)) {
     close_pipe();
     return posix::failure(where, failed->first, failed->second);
   }
@@ -131,6 +132,7 @@ std::optional<Failure> Child::start(const std::string& program,
     return posix::failure(where, "posix_spawn('" + program + "')", error);
   }
   state_->pid = pid;
+  state_->own_group = group == Group::own;
   state_->reaped = false;
   if (capture_output) {
     // Non-blocking, so a read never sleeps where an interrupt cannot wake
@@ -143,6 +145,8 @@ std::optional<Failure> Child::start(const std::string& program,
 }
 
 Child::~Child() {
+  // What the child started lives on in its group after the child itself.
+  if (state_->own_group) ::kill(-state_->pid, SIGKILL);
   if (!state_->reaped) {
     ::kill(state_->pid, SIGKILL);
     int s = 0;
@@ -179,6 +183,7 @@ Child::Wait Child::wait(std::optional<Clock::time_point> deadline, bool interrup
 }
 
 void Child::terminate() {
+  if (state_->own_group) ::kill(-state_->pid, SIGKILL);
   if (!state_->reaped) ::kill(state_->pid, SIGKILL);
 }
 

@@ -21,6 +21,7 @@ const std::uint32_t interrupted_exit_code = 0xC000013A;
 struct Child::State {
   std::string where;  // the component, named in every failure
   HANDLE process = nullptr;
+  HANDLE job = nullptr;  // Group::own: the child and all it starts
   HANDLE out_read = INVALID_HANDLE_VALUE;
   HANDLE read_done = nullptr;
   OVERLAPPED overlapped{};
@@ -33,6 +34,8 @@ struct Child::State {
   // Leaves no child running and no handle open, whether the child ran or
   // its start failed half-way.
   ~State() {
+    // Closing the job ends whatever is still in it.
+    if (job) CloseHandle(job);
     if (process) {
       if (!exited) {
         TerminateProcess(process, STATUS_CONTROL_C_EXIT);
@@ -125,8 +128,8 @@ Child::Child(const std::string& where) : state_(std::make_unique<State>()) {
 }
 
 std::optional<Failure> Child::start(const std::string& program,
-                                    const std::vector<std::string>& argv, Sink output,
-                                    Sink errors) {
+                                    const std::vector<std::string>& argv, Sink output, Sink errors,
+                                    Group group) {
   const std::string& where = state_->where;
   const bool capture_output = output == Sink::pipe;
   // The application name is always given: with none, an unquoted path with
@@ -146,17 +149,8 @@ std::optional<Failure> Child::start(const std::string& program,
   if (capture_output)
     if (auto failed = make_output_pipe(where, state_->out_read, pipe_write.handle)) return failed;
 
-  OwnedHandle null_device;
-  if (output == Sink::discarded || errors == Sink::discarded) {
-    null_device.handle = CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                     nullptr, OPEN_EXISTING, 0, nullptr);
-    if (null_device.handle == INVALID_HANDLE_VALUE)
-      return win32::failure(where, "CreateFileW(NUL)", GetLastError());
-  }
   const auto sunk = [&](Sink sink, DWORD own) {
-    return sink == Sink::pipe        ? pipe_write.handle
-           : sink == Sink::discarded ? null_device.handle
-                                     : GetStdHandle(own);
+    return sink == Sink::pipe ? pipe_write.handle : GetStdHandle(own);
   };
   // The child's copies; closed here once the child has its own.
   const OwnedHandle std_handles[3] = {
@@ -194,18 +188,37 @@ std::optional<Failure> Child::start(const std::string& program,
   startup.StartupInfo.hStdError = std_handles[2].handle;
   startup.lpAttributeList = list;
 
+  if (group == Group::own) {
+    // Suspended until it is in the job, so that nothing it starts escapes.
+    state_->job = CreateJobObjectW(nullptr, nullptr);
+    if (state_->job == nullptr) return win32::failure(where, "CreateJobObjectW", GetLastError());
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (!SetInformationJobObject(state_->job, JobObjectExtendedLimitInformation, &limits,
+                                 sizeof limits))
+      return win32::failure(where, "SetInformationJobObject", GetLastError());
+  }
   PROCESS_INFORMATION info{};
-  const BOOL started =
-      CreateProcessW(application.c_str(), command_line.data(), nullptr, nullptr, TRUE,
-                     EXTENDED_STARTUPINFO_PRESENT, nullptr, nullptr, &startup.StartupInfo, &info);
+  const DWORD flags = EXTENDED_STARTUPINFO_PRESENT | (state_->job ? CREATE_SUSPENDED : 0);
+  const BOOL started = CreateProcessW(application.c_str(), command_line.data(), nullptr, nullptr,
+                                      TRUE, flags, nullptr, nullptr, &startup.StartupInfo, &info);
   const DWORD code = GetLastError();
   if (!started) {
     if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
       return Failure(where, kind::not_found, "no such component executable: " + program);
     return win32::failure(where, "CreateProcessW('" + program + "')", code, program);
   }
-  CloseHandle(info.hThread);
   state_->process = info.hProcess;
+  if (state_->job) {
+    const BOOL assigned = AssignProcessToJobObject(state_->job, info.hProcess);
+    const DWORD assign_error = GetLastError();
+    if (!assigned || ResumeThread(info.hThread) == static_cast<DWORD>(-1)) {
+      CloseHandle(info.hThread);
+      return win32::failure(where, assigned ? "ResumeThread" : "AssignProcessToJobObject",
+                            assigned ? GetLastError() : assign_error);
+    }
+  }
+  CloseHandle(info.hThread);
   return std::nullopt;
 }
 
@@ -274,6 +287,7 @@ Child::Wait Child::wait(std::optional<Clock::time_point> deadline, bool interrup
 }
 
 void Child::terminate() {
+  if (state_->job) TerminateJobObject(state_->job, STATUS_CONTROL_C_EXIT);
   if (!state_->exited) TerminateProcess(state_->process, STATUS_CONTROL_C_EXIT);
 }
 

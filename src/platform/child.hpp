@@ -20,10 +20,14 @@ class Child {
  public:
   enum class Event { data, end, interrupted, timed_out };
   // Where the child's standard output or standard error goes: the
-  // launcher's own stream, the pipe that read() drains (standard error
-  // only together with standard output), or the null device (for a
-  // caller that shows only lines of its own).
-  enum class Sink { inherited, pipe, discarded };
+  // launcher's own stream, or the pipe that read() drains (standard error
+  // only together with standard output).
+  enum class Sink { inherited, pipe };
+  // The launcher's own group, where Ctrl-C reaches the child too; or a
+  // group of its own, which terminate() and the end of this object end as
+  // a whole, with whatever the child started (for a caller that must
+  // leave nothing running: the validator's runs).
+  enum class Group { shared, own };
   enum class Wait { exited, interrupted, timed_out };
 
   // where names the component in every failure of this child.
@@ -42,7 +46,8 @@ class Child {
   // tell what it means, as an interrupt may be why it failed.
   [[nodiscard]] std::optional<Failure> start(const std::string& program,
                                              const std::vector<std::string>& argv, Sink output,
-                                             Sink errors = Sink::inherited);
+                                             Sink errors = Sink::inherited,
+                                             Group group = Group::shared);
 
   // Reads the next piece of captured output into chunk (replacing it).
   // Returns interrupted as soon as an interrupt is recorded, timed_out when
@@ -51,6 +56,7 @@ class Child {
   // Waits for the exit until deadline (none: no limit). With
   // interruptible false an interrupt does not end the wait.
   Wait wait(std::optional<Clock::time_point> deadline, bool interruptible);
+  // Ends the child, and with Group::own everything in its group.
   void terminate();
   std::uint32_t exit_code() const;
 

@@ -46,4 +46,9 @@ std::optional<std::string> environment(const char* name) {
   return std::nullopt;
 }
 
+void set_environment(const char* name, const std::optional<std::string>& value) {
+  const int failed = value ? ::setenv(name, value->c_str(), 1) : ::unsetenv(name);
+  if (failed != 0) throw posix::failure("environment", value ? "setenv" : "unsetenv", errno);
+}
+
 }  // namespace tolvane::platform

@@ -102,4 +102,12 @@ std::optional<std::string> environment(const char* name) {
   return std::string();
 }
 
+void set_environment(const char* name, const std::optional<std::string>& value) {
+  if (SetEnvironmentVariableW(wide(name).c_str(), value ? wide(*value).c_str() : nullptr)) return;
+  const DWORD code = GetLastError();
+  // Removing what is not there leaves it as it should be.
+  if (!value && code == ERROR_ENVVAR_NOT_FOUND) return;
+  throw win32::failure("environment", "SetEnvironmentVariableW", code);
+}
+
 }  // namespace tolvane::platform

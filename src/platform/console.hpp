@@ -21,5 +21,8 @@ void write_text_if_possible(Stream stream, std::string_view text) noexcept;
 // The width of the console that standard output is, if it is one.
 std::optional<int> console_width();
 std::optional<std::string> environment(const char* name);
+// Sets a variable of the process's environment, which the children it
+// starts from now on inherit; nullopt removes it.
+void set_environment(const char* name, const std::optional<std::string>& value);
 
 }  // namespace tolvane::platform

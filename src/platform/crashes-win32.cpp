@@ -74,8 +74,15 @@ void on_abort(int) { crash_handler("abort (SIGABRT)"); }
 
 void on_crash(CrashHandler handler) {
   crash_handler = handler;
+  prepare_thread_for_crashes();
   SetUnhandledExceptionFilter(on_unhandled_exception);
   (void)std::signal(SIGABRT, on_abort);
+}
+
+void prepare_thread_for_crashes() noexcept {
+  // Room at the end of the stack for the report of its overflow.
+  ULONG room = 64 * 1024;
+  SetThreadStackGuarantee(&room);
 }
 
 }  // namespace tolvane::platform

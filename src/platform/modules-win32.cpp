@@ -3,7 +3,12 @@
 
 #include <windows.h>
 
+#include <optional>
+#include <string>
+#include <vector>
+
 #include "../paths.hpp"
+#include "../pe_imports.hpp"
 #include "modules.hpp"
 #include "support-win32.hpp"
 
@@ -25,6 +30,58 @@ template <class Function>
 Function kernel32_function(const char* name) {
   return reinterpret_cast<Function>(
       reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name)));
+}
+
+// The bytes of a file, or nothing when it cannot be read whole.
+std::optional<std::string> file_bytes(const std::wstring& path) {
+  const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+  LARGE_INTEGER size{};
+  std::optional<std::string> bytes;
+  if (GetFileSizeEx(file, &size) && size.QuadPart < (LONGLONG{1} << 30)) {
+    bytes.emplace(static_cast<std::size_t>(size.QuadPart), '\0');
+    DWORD got = 0;
+    if (!ReadFile(file, bytes->data(), static_cast<DWORD>(bytes->size()), &got, nullptr) ||
+        got != bytes->size())
+      bytes.reset();
+  }
+  CloseHandle(file);
+  return bytes;
+}
+
+bool is_file(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+std::wstring system_folder() {
+  wchar_t buffer[MAX_PATH];
+  const UINT n = GetSystemDirectoryW(buffer, MAX_PATH);
+  return n > 0 && n < MAX_PATH ? std::wstring(buffer, n) : std::wstring();
+}
+
+// The first library that the module at path imports, or that one of the
+// libraries beside it imports in turn, that the loader cannot find:
+// neither loaded already, nor beside the module, nor in the system's
+// folder (an API set, "api-ms-..." or "ext-ms-...", is the system's own).
+// Error 126 names no file; this says which.
+std::optional<std::string> missing_library(const std::wstring& path, int depth = 0) {
+  const auto bytes = file_bytes(path);
+  if (!bytes || depth > 4) return std::nullopt;
+  const std::wstring folder =
+      win32::wide(paths::dirname(paths::Flavour::windows, win32::narrow(path)));
+  for (const std::string& name : imported_libraries(*bytes)) {
+    const std::wstring library = win32::wide(name);
+    if (name.starts_with("api-ms-") || name.starts_with("ext-ms-") ||
+        GetModuleHandleW(library.c_str()) != nullptr || is_file(system_folder() + L"\\" + library))
+      continue;
+    const std::wstring beside = folder + L"\\" + library;
+    if (!is_file(beside)) return name;
+    if (auto deeper = missing_library(beside, depth + 1))
+      return *deeper + " (needed by " + name + ")";
+  }
+  return std::nullopt;
 }
 
 }  // namespace
@@ -58,8 +115,11 @@ void* load_module(const std::string& where, const std::string& path) {
   const DWORD code = GetLastError();
   // Error 126 names no file: for a module that is there, it is one of the
   // libraries that the module depends on that is missing.
-  const std::string reason =
-      code == ERROR_MOD_NOT_FOUND ? "a library that the module depends on is missing: " : "";
+  std::string reason;
+  if (code == ERROR_MOD_NOT_FOUND) {
+    reason = "a library that the module depends on is missing: ";
+    if (auto missing = missing_library(file)) reason += *missing + ": ";
+  }
   throw win32::failure_of_kind(where, kind::binding, path + ": " + reason + "LoadLibraryExW", code,
                                path);
 }

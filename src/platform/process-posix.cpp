@@ -112,4 +112,17 @@ void end_process_at_once(int status) noexcept { ::_exit(status); }
 
 std::uint64_t current_thread_id() noexcept { return static_cast<std::uint64_t>(::gettid()); }
 
+std::size_t thread_ids(std::uint64_t* out, std::size_t capacity) noexcept {
+  DIR* tasks = ::opendir("/proc/self/task");
+  if (tasks == nullptr) return 0;
+  std::size_t count = 0;
+  while (const dirent* entry = ::readdir(tasks)) {
+    char* end = nullptr;
+    const unsigned long id = std::strtoul(entry->d_name, &end, 10);
+    if (*end == '\0' && end != entry->d_name && count < capacity) out[count++] = id;
+  }
+  ::closedir(tasks);
+  return count;
+}
+
 }  // namespace tolvane::platform

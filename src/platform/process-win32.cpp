@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+// After windows.h, which it needs.
+#include <tlhelp32.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -88,5 +91,20 @@ void end_process_at_once(int status) noexcept {
 }
 
 std::uint64_t current_thread_id() noexcept { return GetCurrentThreadId(); }
+
+std::size_t thread_ids(std::uint64_t* out, std::size_t capacity) noexcept {
+  // The snapshot holds every thread of the system; this process's are kept.
+  const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return 0;
+  const DWORD self = GetCurrentProcessId();
+  std::size_t count = 0;
+  THREADENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Thread32First(snapshot, &entry); more && count < capacity;
+       more = Thread32Next(snapshot, &entry))
+    if (entry.th32OwnerProcessID == self) out[count++] = entry.th32ThreadID;
+  CloseHandle(snapshot);
+  return count;
+}
 
 }  // namespace tolvane::platform

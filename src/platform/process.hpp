@@ -41,4 +41,8 @@ std::size_t executable_file_name(char* out, std::size_t capacity) noexcept;
 // signal handler and in a crash.
 std::uint64_t current_thread_id() noexcept;
 
+// The identities of the process's threads, at most capacity of them, into
+// out; how many were written (0 when the system cannot tell).
+std::size_t thread_ids(std::uint64_t* out, std::size_t capacity) noexcept;
+
 }  // namespace tolvane::platform

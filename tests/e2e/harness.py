@@ -185,8 +185,8 @@ class Recorder:
         return os.path.join(self.dir, role + "." + what)
 
     def tell(self, role, what, content=b""):
-        """Leaves the instruction file ROLE.WHAT (stdout, chunks, exit,
-        crash, sleep, sigint)."""
+        """Leaves the instruction file ROLE.WHAT (model, stdout, chunks,
+        sleep, linger, crash, exit, sigint)."""
         if isinstance(content, str):
             content = content.encode("utf-8")
         with open(self.path(role, what), "wb") as f:

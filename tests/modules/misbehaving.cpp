@@ -15,17 +15,25 @@
 //                a crash of that kind
 //     exit       the process is ended with exit(7)
 //     hang       the call never returns
+//     segv-second
+//                the second call of it crashes (the first succeeds)
+//     leak-crash the call starts a thread of its own, which crashes 300 ms
+//                after the call has returned
 //   and for one call each:
-//     CONVERTER.main=null-heading|bad-heading|newline-heading|no-model
+//     CONVERTER.main=null-heading|bad-heading|newline-heading|no-model|fopen
 //                a NULL heading, one that is no UTF-8, one with a line
-//                end, no model folder made
+//                end, no model folder made; the deck opened with plain
+//                fopen, and a failure reported if that fails
 //     EDITOR=no-root          no root window
-//     MONITOR.run_process=no-done|hang-no-done
-//                done never set, with run_process returning or not
+//     MONITOR.nogui_mode=done done set there, and never by run_process
+//     MONITOR.run_process=no-done|hang-no-done|crash-after-done
+//                done never set, with run_process returning or not; or
+//                set, and a crash 300 ms later
 //   TOLVANE_MISBEHAVE_NOGUI  "1": the monitor runs unattended
 // Otherwise each component does its job: the converter makes the model
 // folder and gives a heading, run_process and signal_handler set done.
 // Every call first prints its name on a line of standard output.
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -57,12 +65,23 @@ std::string way_of(const std::string& call) {
 volatile int seven = 7, zero = 0;
 int* volatile nowhere = nullptr;
 
+void crash_in(std::chrono::milliseconds delay) {
+  std::this_thread::sleep_for(delay);
+  *nowhere = 1;
+}
+
+// How often each call has been made, for the ways of its second call.
+std::atomic<int> calls_made[16];
+int nth_call(const std::string& call) { return ++calls_made[std::hash<std::string>{}(call) % 16]; }
+
 // Prints the call, then misbehaves as told; returns what the call is to
 // return: TOLVANE_FAILED when it is to fail.
 tolvane_status act(const char* call, tolvane_error* error) {
   std::printf("%s\n", call);
   std::fflush(stdout);
   const std::string way = way_of(call);
+  if (way == "segv-second" && nth_call(call) == 2) *nowhere = 1;
+  if (way == "leak-crash") std::thread(crash_in, std::chrono::milliseconds(300)).detach();
   if (way == "throw") throw std::runtime_error(std::string(call).append(" threw"));
   if (way == "throw-int") throw 42;
   if (way == "segv") *nowhere = 1;
@@ -87,6 +106,7 @@ tolvane_status act(const char* call, tolvane_error* error) {
 
 struct Converter {
   tolvane_converter c;
+  std::string deck;
   std::string model;
 };
 
@@ -99,11 +119,21 @@ const char* heading_for(const std::string& way) {
 
 const tolvane_converter_ops converter_ops = {
     [](tolvane_converter* self, tolvane_error* error) {
-      const tolvane_status status = act("CONVERTER.main", error);
       const std::string way = way_of("CONVERTER.main");
+      auto* converter = reinterpret_cast<Converter*>(self);
+      if (way == "fopen") {
+        // As a C module that knows nothing of the launcher's UTF-8 does.
+        FILE* deck = std::fopen(converter->deck.c_str(), "rb");
+        if (deck == nullptr)
+          return tolvane_fail(error, "FileNotFoundError", "cannot open the deck");
+        std::fclose(deck);
+      }
+      const tolvane_status status = act("CONVERTER.main", error);
       std::error_code ignored;
       if (way != "no-model")
-        std::filesystem::create_directories(reinterpret_cast<Converter*>(self)->model, ignored);
+        std::filesystem::create_directories(
+            std::filesystem::path(std::u8string(converter->model.begin(), converter->model.end())),
+            ignored);
       self->heading = heading_for(way);
       return status;
     },
@@ -134,11 +164,16 @@ const tolvane_editor_ops editor_ops = {
 // --- monitor ----------------------------------------------------------------
 
 const tolvane_monitor_ops monitor_ops = {
-    [](tolvane_monitor*, tolvane_error* error) { return act("MONITOR.nogui_mode", error); },
+    [](tolvane_monitor* self, tolvane_error* error) {
+      if (way_of("MONITOR.nogui_mode") == "done") tolvane_flag_store(&self->done, 1);
+      return act("MONITOR.nogui_mode", error);
+    },
     [](tolvane_monitor* self, tolvane_error* error) {
       // Done first, so that the wait ends however the call goes on.
       const std::string way = way_of("MONITOR.run_process");
-      if (way != "no-done" && way != "hang-no-done") tolvane_flag_store(&self->done, 1);
+      if (way != "no-done" && way != "hang-no-done" && way_of("MONITOR.nogui_mode") != "done")
+        tolvane_flag_store(&self->done, 1);
+      if (way == "crash-after-done") crash_in(std::chrono::milliseconds(300));
       return act("MONITOR.run_process", error);
     },
     [](tolvane_monitor* self, int32_t, tolvane_error* error) {
@@ -156,7 +191,7 @@ const tolvane_monitor_ops monitor_ops = {
 
 TOLVANE_EXPORT tolvane_converter* CONVERTER(const char* inp_path, const char*,
                                             tolvane_error* error) {
-  auto* converter = new Converter{{&converter_ops, 0, nullptr}, inp_path};
+  auto* converter = new Converter{{&converter_ops, 0, nullptr}, inp_path, inp_path};
   converter->model.resize(converter->model.size() - std::strlen(".inp"));
   if (act("CONVERTER", error) != TOLVANE_OK) return nullptr;
   return &converter->c;

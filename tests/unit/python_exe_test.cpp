@@ -16,7 +16,7 @@
 #include <gtest/gtest.h>
 #include <tolvane/component.hpp>
 
-#include "components.hpp"
+#include "binding.hpp"
 #include "failure.hpp"
 #include "main.hpp"
 #include "platform/file_system.hpp"
@@ -164,6 +164,19 @@ const tolvane_declaration declared{TOLVANE_DECLARATION_MAGIC,
                                    0,
                                    reinterpret_cast<tolvane_function>(Entry)};
 
+// Where a test's entries come from: the test sets find.
+using SymbolFinder = std::function<void*(const std::string& module, const std::string& symbol)>;
+class LinkedModules final : public SymbolSource {
+ public:
+  std::string module_name(const ComponentKind& kind) const override { return kind.module; }
+  void* symbol(const ComponentKind& kind, const char* name) override {
+    return find(kind.module, name);
+  }
+  SymbolFinder find;
+};
+LinkedModules linked_modules;
+void set_symbol_finder(SymbolFinder finder) { linked_modules.find = std::move(finder); }
+
 template <class M>
 SymbolFinder module_with(std::function<void(const std::string&)> before = {}) {
   constexpr auto converter = &component::converter_entry<TestConverter>;
@@ -219,7 +232,9 @@ class PythonExe : public ::testing::Test {
 
   Tolvane launcher() {
     const std::string deck = (base_ / "jobs" / "beam.inp").string();
-    return Tolvane(deck, (base_ / "jobs").string(), "/opt/solver/FrontISTR-DEV250506");
+    Tolvane made(deck, (base_ / "jobs").string(), "/opt/solver/FrontISTR-DEV250506");
+    made.chain.modules = &linked_modules;
+    return made;
   }
 
   std::string at(const fs::path& p) const { return " @" + p.string(); }
