@@ -8,6 +8,7 @@ folders and run as they are."""
 
 import collections
 import os
+import platform
 import re
 import shutil
 import signal
@@ -38,6 +39,9 @@ TOOLCHAINS = {
 # C++ with clang, the README's examples with clang. The template is built
 # with both.
 COMPILERS = {"C": "gcc", "CXX": "clang", "c": "clang", "cpp": "clang"}
+# The platform of the package under test, and the other one, as CMake names them.
+PACKAGE_PLATFORM, OTHER_PLATFORM = ("Windows", platform.system()) if WINDOWS \
+    else (platform.system(), "Windows")
 # The deck the in-process components read, by a name that only UTF-16
 # spells on Windows, whatever the code page.
 DECK_NAME = "B\u00fcgel"
@@ -76,6 +80,15 @@ def configure(test, source, build, sdk, compiler, *args):
     compiler for the platform under test."""
     return run_checked(test, [CMAKE, "-S", source, "-B", build, "-DCMAKE_PREFIX_PATH=" + sdk]
                        + toolchain(sdk, compiler) + list(args))
+
+
+def run_failing(test, args, **kwargs):
+    """Runs args, which must fail; returns its output, blanks collapsed."""
+    done = subprocess.run(args, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                          stderr=subprocess.STDOUT, timeout=600, **kwargs)
+    out = done.stdout.decode(errors="replace")
+    test.assertNotEqual(done.returncode, 0, out)
+    return " ".join(out.split())
 
 
 def utf8_env(**more):
@@ -315,8 +328,10 @@ class ReadmeExamples(SdkCase):
                     f.write("cmake_minimum_required(VERSION 3.25)\nproject(v LANGUAGES NONE)\n"
                             + line.replace("1.0", wanted) + "\n"
                             + 'message(STATUS "found Tolvane ${Tolvane_VERSION}")\n')
+                # Built for the package's platform: it refuses any other.
                 done = subprocess.run([CMAKE, "-S", project, "-B", os.path.join(project, "b"),
-                                       "-DCMAKE_PREFIX_PATH=" + self.sdk],
+                                       "-DCMAKE_PREFIX_PATH=" + self.sdk]
+                                      + (toolchain(self.sdk, "gcc") if WINDOWS else []),
                                       stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                                       stderr=subprocess.STDOUT, timeout=120)
                 out = done.stdout.decode(errors="replace")
@@ -358,6 +373,30 @@ class ReadmeExamples(SdkCase):
                                      cwd=self.tmp)
                 self.assertEqual((result.status, result.stderr), (0, b""))
                 self.assertIn("header=Cantilever beam ", result.out_text())
+
+
+class Refusals(SdkCase):
+    """What would only seem to work stops at once, saying why."""
+
+    def test_what_would_only_seem_to_work_is_refused(self):
+        """A component built for the other platform than the package's would
+        pass its ctest only through a validator that proves nothing (run
+        by Wine, or not at all): the package refuses it at configure time."""
+        rows = []
+        for compiler in TOOLCHAINS:
+            project = os.path.join(self.tmp, "other platform " + compiler)
+            shutil.copytree(os.path.join(self.installed_sdk(), "share", "tolvane", "template"),
+                            project)
+            rows.append(("%s for %s" % (compiler, OTHER_PLATFORM),
+                         [CMAKE, "-S", project, "-B", os.path.join(project, "build"),
+                          "-DCMAKE_PREFIX_PATH=" + self.sdk]
+                         + toolchain(self.sdk, compiler, windows=not WINDOWS),
+                         "The Tolvane package in %s is for %s, but this project builds for %s. "
+                         "Use the Tolvane package built for %s"
+                         % (self.sdk, PACKAGE_PLATFORM, OTHER_PLATFORM, OTHER_PLATFORM)))
+        for name, args, message in rows:
+            with self.subTest(name):
+                self.assertIn(message, run_failing(self, args))
 
 
 class Packages(unittest.TestCase):
