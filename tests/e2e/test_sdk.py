@@ -381,8 +381,20 @@ class Refusals(SdkCase):
     def test_what_would_only_seem_to_work_is_refused(self):
         """A component built for the other platform than the package's would
         pass its ctest only through a validator that proves nothing (run
-        by Wine, or not at all): the package refuses it at configure time."""
+        by Wine, or not at all): the package refuses it at configure time.
+        Wine runs a host program as it is, so the Wine wrapper refuses any
+        file that is not a Windows program, one that exits with 0 too."""
         rows = []
+        if WINDOWS:
+            wine_run = os.path.join(self.installed_sdk(), "share", "tolvane", "cmake",
+                                    "wine-run.sh")
+            script = os.path.join(self.tmp, "passes.sh")
+            with open(script, "w") as f:
+                f.write("#!/bin/sh\nexit 0\n")
+            os.chmod(script, 0o755)
+            for program in ("/bin/false", script):
+                rows.append(("wine-run.sh " + program, [wine_run, program],
+                             "wine-run.sh: %s: not a Windows program" % program))
         for compiler in TOOLCHAINS:
             project = os.path.join(self.tmp, "other platform " + compiler)
             shutil.copytree(os.path.join(self.installed_sdk(), "share", "tolvane", "template"),
