@@ -7,6 +7,7 @@ the whole chain run from there; then the ZIP packages unpacked into empty
 folders and run as they are."""
 
 import collections
+import filecmp
 import os
 import platform
 import re
@@ -259,6 +260,17 @@ class ConsumerProject(SdkCase):
                      if "Test command:" in line]
         self.assertIn(os.path.join(self.sdk, "bin", "tolvane-check" + harness.SUFFIX), command)
         self.assertIn("100% tests passed, 0 tests failed out of 1", checked)
+        # Its install alone: the components, and the runtime's notices.
+        alone = os.path.join(self.tmp, "template installed " + compiler)
+        run_checked(self, [CMAKE, "--install", build, "--prefix", alone])
+        installed = [os.path.relpath(os.path.join(folder, name), alone).replace(os.sep, "/")
+                     for folder, _, names in os.walk(alone) for name in names]
+        self.assertEqual(sorted(installed), [
+            "THIRD-PARTY-NOTICES.txt", "editor/gui" + MODULE_SUFFIX,
+            "inp_converter/main" + MODULE_SUFFIX, "tools/monitor.exe"])
+        self.assertTrue(filecmp.cmp(os.path.join(alone, "THIRD-PARTY-NOTICES.txt"),
+                                    os.path.join(SOURCE_DIR, "THIRD-PARTY-NOTICES.txt"),
+                                    shallow=False))
 
         layout = os.path.join(self.tmp, "layout-template-" + compiler)
         install(self, layout, "launcher")
