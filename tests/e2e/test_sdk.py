@@ -1,10 +1,11 @@
 """The SDK and the packages as their users meet them: the launcher and the
 SDK installed with `cmake --install`, a component author's project
 (tests/consumer) built against the installed package in plain C and in
-C++ with clang, the README's examples and the SDK's template project built
-the same way, their modules and tools installed beside the launcher, and
-the whole chain run from there; then the ZIP packages unpacked into empty
-folders and run as they are."""
+C++ with clang, the README's examples built the same way and the SDK's
+template project with gcc and with clang, their modules and tools
+installed beside the launcher, and the whole chain run from there; what
+the package and its Wine wrapper refuse; then the ZIP packages unpacked
+into empty folders and run as they are."""
 
 import collections
 import filecmp
