@@ -28,22 +28,14 @@ RT_VERSION = 16
 RT_MANIFEST = 24
 
 # The version record's strings besides the version, by the program's file
-# name.
+# name. Both programs are Tolvane's.
+SAME_STRINGS = {"CompanyName": "Tolvane developers", "ProductName": "Tolvane"}
 EXPECTED_STRINGS = {
-    "Tolvane.exe": {
-        "CompanyName": "Tolvane developers",
-        "ProductName": "Tolvane",
-        "InternalName": "Tolvane",
-        "OriginalFilename": "Tolvane.exe",
-        "FileDescription": "Tolvane.exe",
-    },
-    "tolvane-check.exe": {
-        "CompanyName": "Tolvane developers",
-        "ProductName": "Tolvane",
-        "InternalName": "tolvane-check",
-        "OriginalFilename": "tolvane-check.exe",
-        "FileDescription": "Tolvane component validator",
-    },
+    "Tolvane.exe": dict(SAME_STRINGS, InternalName="Tolvane", OriginalFilename="Tolvane.exe",
+                        FileDescription="Tolvane.exe"),
+    "tolvane-check.exe": dict(SAME_STRINGS, InternalName="tolvane-check",
+                              OriginalFilename="tolvane-check.exe",
+                              FileDescription="Tolvane component validator"),
 }
 STRING_TABLE = "000004b0"
 VOS_NT_WINDOWS32 = 0x00040004
