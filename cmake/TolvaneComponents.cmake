@@ -13,6 +13,8 @@
 #     tools/editor.exe or tools/monitor.exe (".exe" on every platform, as
 #     the launcher looks for that name). WMAIN: the program's entry is wmain,
 #     which MinGW needs to be told (-municode) to receive Unicode arguments.
+#     Linked against Tolvane::component too, for the headers' helpers
+#     (tolvane_fopen, fs_path) and the C++ standard they need (C++17).
 #
 #   tolvane_add_component_test(<name> [DIR <folder>])
 #     A CTest test that runs the validator, tolvane-check, on the component
@@ -130,6 +132,11 @@ function(tolvane_add_component_tool target role)
   _tolvane_component_names(${role} folder module tool)
   _tolvane_layout_dir(layout)
   add_executable(${target} ${arg_UNPARSED_ARGUMENTS})
+  # Tolvane::component carries cxx_std_17, which a compiler whose default is
+  # older (clang 14: C++14, without std::filesystem) needs to be told. A
+  # project that enables only C is not held to it: CMake applies a
+  # language's standard only where that language is enabled.
+  target_link_libraries(${target} PRIVATE Tolvane::component)
   set_target_properties(${target} PROPERTIES
     OUTPUT_NAME ${tool}
     SUFFIX .exe

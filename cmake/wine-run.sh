@@ -3,6 +3,17 @@
 # WINEPREFIX (set by the test run), creating that prefix on first use.
 # Usage: wine-run.sh PROGRAM.exe [ARG...]
 set -u
+# Wine runs a host program or a script as it is, and passes on its status:
+# a native validator that ctest runs through this wrapper (a Windows build
+# configured against a native package) would "pass" without testing a
+# thing. A file here that is not a Windows program is refused, with 126,
+# the shell's status for a file that cannot be executed. A name that is no
+# file here (cmd, C:\windows\...) is Wine's to find.
+program=${1:?usage: wine-run.sh PROGRAM.exe [ARG...]}
+if [ -e "$program" ] && [ "$(head -c 2 -- "$program" 2>/dev/null)" != MZ ]; then
+  echo "wine-run.sh: $program: not a Windows program (it does not start with \"MZ\")" >&2
+  exit 126
+fi
 : "${WINEPREFIX:?WINEPREFIX must name the private prefix}"
 export WINEPREFIX
 export WINEDEBUG=-all

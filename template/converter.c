@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* The converter, as an in-process module in C (inp_converter/main.dll, or
  * main.so natively). The launcher calls CONVERTER with the deck's path and
  * folder, then main on the same thread, then release.

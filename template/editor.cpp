@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The editor, as an in-process module in C++ (editor/gui.dll, or gui.so
 // natively). The launcher constructs it with the deck's path and the
 // settings file, calls editor() with the converter's heading and the

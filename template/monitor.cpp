@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The monitor, as a tool executable (tools/monitor.exe on every platform).
 // The launcher starts it with four arguments:
 //   monitor.exe MODEL -setting SETTINGS

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Tolvane in-process component interface, version 1.0: plain C, so that a
  * module built by any C or C++ compiler can serve the launcher.
  *

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Tolvane in-process components in C++: a header-only layer over the C
 // interface of component.h (C++17 or later, any compiler).
 //

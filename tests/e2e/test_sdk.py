@@ -1,13 +1,15 @@
 """The SDK and the packages as their users meet them: the launcher and the
 SDK installed with `cmake --install`, a component author's project
 (tests/consumer) built against the installed package in plain C and in
-C++ with clang, the README's examples and the SDK's template project built
-the same way, their modules and tools installed beside the launcher, and
-the whole chain run from there; then the ZIP packages unpacked into empty
-folders and run as they are."""
+C++ with clang, the README's examples built the same way and the SDK's
+template project with gcc and with clang, their modules and tools
+installed beside the launcher, and the whole chain run from there; what
+the package and its Wine wrapper refuse; then the ZIP packages unpacked
+into empty folders and run as they are."""
 
 import collections
 import os
+import platform
 import re
 import shutil
 import signal
@@ -35,8 +37,9 @@ TOOLCHAINS = {
               ["-DCMAKE_C_COMPILER=clang", "-DCMAKE_CXX_COMPILER=clang++"]),
 }
 # The compiler that builds each project: the consumer's C with gcc and its
-# C++ with clang, the README's examples with clang, the template with gcc.
-COMPILERS = {"C": "gcc", "CXX": "clang", "c": "clang", "cpp": "clang", "template": "gcc"}
+# C++ with clang, the README's examples with clang. The template is built
+# with both.
+COMPILERS = {"C": "gcc", "CXX": "clang", "c": "clang", "cpp": "clang"}
 # The deck the in-process components read, by a name that only UTF-16
 # spells on Windows, whatever the code page.
 DECK_NAME = "B\u00fcgel"
@@ -60,14 +63,21 @@ def install(test, prefix, component):
                        "--component", component])
 
 
-def configure(test, source, build, sdk, project, *args):
-    """cmake -S source -B build against the installed SDK, built as
-    COMPILERS says for project."""
-    toolchain_file, native = TOOLCHAINS[COMPILERS[project]]
-    toolchain = ["-DCMAKE_TOOLCHAIN_FILE=" + os.path.join(sdk, "share", "tolvane", "cmake",
-                                                          toolchain_file)] if WINDOWS else native
-    return run_checked(test, [CMAKE, "-S", source, "-B", build, "-DCMAKE_BUILD_TYPE=Release",
-                              "-DCMAKE_PREFIX_PATH=" + sdk] + toolchain + list(args))
+def toolchain(sdk, compiler, windows=WINDOWS):
+    """The arguments that make cmake build with compiler (a key of
+    TOOLCHAINS), for Windows or natively."""
+    toolchain_file, native = TOOLCHAINS[compiler]
+    if windows:
+        return ["-DCMAKE_TOOLCHAIN_FILE=" + os.path.join(sdk, "share", "tolvane", "cmake",
+                                                         toolchain_file)]
+    return native
+
+
+def configure(test, source, build, sdk, compiler, *args):
+    """cmake -S source -B build against the installed SDK, built with
+    compiler for the platform under test."""
+    return run_checked(test, [CMAKE, "-S", source, "-B", build, "-DCMAKE_PREFIX_PATH=" + sdk]
+                       + toolchain(sdk, compiler) + list(args))
 
 
 def utf8_env(**more):
@@ -116,7 +126,8 @@ class ConsumerProject(SdkCase):
         layout = os.path.join(self.tmp, "layout-" + language)
         build = os.path.join(self.tmp, "build-" + language)
         install(self, layout, "launcher")
-        configure(self, CONSUMER, build, self.sdk, language, "-DCONSUMER_LANGUAGE=" + language)
+        configure(self, CONSUMER, build, self.sdk, COMPILERS[language],
+                  "-DCMAKE_BUILD_TYPE=Release", "-DCONSUMER_LANGUAGE=" + language)
         run_checked(self, [CMAKE, "--build", build])
         run_checked(self, [CMAKE, "--install", build, "--prefix", layout])
         if WINDOWS:
@@ -205,32 +216,46 @@ class ConsumerProject(SdkCase):
         self.check_tools("CXX")
 
     def test_the_template_copied_from_the_sdk(self):
-        """The template as an author starts from it: copied out of the
-        installed SDK into an empty folder, built against the package, and
-        run by the launcher in both forms, with the scripted library as the
-        monitor module and the recorder as the converter and editor tools."""
+        """The template as an author starts from it, with each compiler of
+        the platform: copied out of the installed SDK into an empty folder,
+        built against the package as its README says, checked by its own
+        ctest, installed, and run by the launcher in both forms, with the
+        scripted library as the monitor module and the recorder as the
+        converter and editor tools."""
+        for compiler in TOOLCHAINS:
+            with self.subTest(compiler=compiler):
+                self.check_template(compiler)
+
+    def check_template(self, compiler):
         template = os.path.join(self.installed_sdk(), "share", "tolvane", "template")
-        project = os.path.join(self.tmp, "my components")
+        project = os.path.join(self.tmp, "my components " + compiler)
         os.makedirs(project)
         self.assertEqual(os.listdir(project), [])
         for name in os.listdir(template):
             shutil.copy2(os.path.join(template, name), project)
         build = os.path.join(project, "build")
-        # Under Wine, ctest runs the Windows validator through the wrapper.
-        configure(self, project, build, self.sdk, "template",
-                  *(["-DCMAKE_CROSSCOMPILING_EMULATOR=" + harness.WINE_RUN] if WINDOWS else []))
+        # No build type given: the template's own default, Release.
+        configure(self, project, build, self.sdk, compiler)
         run_checked(self, [CMAKE, "--build", build])
+        with open(os.path.join(build, "CMakeCache.txt"), encoding="utf-8") as f:
+            self.assertIn("CMAKE_BUILD_TYPE:STRING=Release\n", f.read())
         # The template's own test: the installed tolvane-check on its build
-        # tree, where each of its components passes every check.
+        # tree (under Wine, through the wrapper that the toolchain file
+        # names). Its lines are the validator's business.
         checked = run_checked(self, [CTEST, "--test-dir", build, "--output-on-failure", "-V"])
-        self.assertIn("my_components_check", checked)
-        self.assertIn("tolvane-check", checked)
-        self.assertNotIn("FAIL ", checked)
-        self.assertNotIn("WARN ", checked)
-        self.assertIn("PASS model.folder", checked)
-        self.assertIn("PASS monitor-tool.run", checked)
+        # ctest escapes the blanks of the program's path, not of its arguments.
+        [command] = [line.replace("\\ ", " ") for line in checked.splitlines()
+                     if "Test command:" in line]
+        self.assertIn(os.path.join(self.sdk, "bin", "tolvane-check" + harness.SUFFIX), command)
+        # Its install alone: the components, and the runtime's notices.
+        alone = os.path.join(self.tmp, "template installed " + compiler)
+        run_checked(self, [CMAKE, "--install", build, "--prefix", alone])
+        self.assertEqual(sorted(os.path.relpath(os.path.join(folder, name), alone)
+                                for folder, _, names in os.walk(alone) for name in names),
+                         ["THIRD-PARTY-NOTICES.txt", "editor/gui" + MODULE_SUFFIX,
+                          "inp_converter/main" + MODULE_SUFFIX, "tools/monitor.exe"])
 
-        layout = os.path.join(self.tmp, "layout-template")
+        layout = os.path.join(self.tmp, "layout-template-" + compiler)
         install(self, layout, "launcher")
         run_checked(self, [CMAKE, "--install", build, "--prefix", layout])
         scripted = harness.built(os.path.join("test-modules", "scripted" + MODULE_SUFFIX))
@@ -238,7 +263,7 @@ class ConsumerProject(SdkCase):
         shutil.copy2(scripted, os.path.join(layout, "monitor", "gui" + MODULE_SUFFIX))
         if WINDOWS:
             shutil.copy2(os.path.join(layout, "Tolvane.exe"), os.path.join(layout, "Tolvane"))
-        jobs = os.path.join(self.tmp, "template jobs")
+        jobs = os.path.join(self.tmp, "template jobs " + compiler)
         os.makedirs(jobs)
         with open(os.path.join(jobs, DECK_NAME + ".inp"), "w", encoding="utf-8") as f:
             f.write("!HEADER\n%s\n!NODE\n1, 0.0, 0.0, 0.0\n" % DECK_TEXT)
@@ -298,8 +323,10 @@ class ReadmeExamples(SdkCase):
                     f.write("cmake_minimum_required(VERSION 3.25)\nproject(v LANGUAGES NONE)\n"
                             + line.replace("1.0", wanted) + "\n"
                             + 'message(STATUS "found Tolvane ${Tolvane_VERSION}")\n')
+                # Built for the package's platform: it refuses any other.
                 done = subprocess.run([CMAKE, "-S", project, "-B", os.path.join(project, "b"),
-                                       "-DCMAKE_PREFIX_PATH=" + self.sdk],
+                                       "-DCMAKE_PREFIX_PATH=" + self.sdk]
+                                      + (toolchain(self.sdk, "gcc") if WINDOWS else []),
                                       stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                                       stderr=subprocess.STDOUT, timeout=120)
                 out = done.stdout.decode(errors="replace")
@@ -325,7 +352,8 @@ class ReadmeExamples(SdkCase):
                 layout = os.path.join(self.tmp, "readme-layout-" + language)
                 install(self, layout, "launcher")
                 build = os.path.join(project, "build")
-                configure(self, project, build, self.sdk, language)
+                configure(self, project, build, self.sdk, COMPILERS[language],
+                          "-DCMAKE_BUILD_TYPE=Release")
                 run_checked(self, [CMAKE, "--build", build])
                 run_checked(self, [CMAKE, "--install", build, "--prefix", layout])
                 for module in ("editor.gui", "monitor.gui"):
@@ -340,6 +368,41 @@ class ReadmeExamples(SdkCase):
                                      cwd=self.tmp)
                 self.assertEqual((result.status, result.stderr), (0, b""))
                 self.assertIn("header=Cantilever beam ", result.out_text())
+
+
+class Refusals(SdkCase):
+    """What would only seem to work stops at once, saying why."""
+
+    def test_what_would_only_seem_to_work_is_refused(self):
+        """A build for another platform than the package's would pass its
+        ctest through a validator that tests nothing (Wine runs a host
+        program as it is): the package refuses it at configure time, and
+        the Wine wrapper refuses a program that is not a Windows one."""
+        sdk = self.installed_sdk()
+        ours, other = ("Windows", platform.system()) if WINDOWS else (platform.system(), "Windows")
+        message = ("The Tolvane package in %s is for %s, but this project builds for %s. "
+                   "Use the Tolvane package built for %s" % (sdk, ours, other, other))
+        rows = [("%s for %s" % (compiler, other),
+                 [CMAKE, "-S", os.path.join(sdk, "share", "tolvane", "template"),
+                  "-B", os.path.join(self.tmp, "for " + other + " with " + compiler),
+                  "-DCMAKE_PREFIX_PATH=" + sdk] + toolchain(sdk, compiler, not WINDOWS), message)
+                for compiler in TOOLCHAINS]
+        if WINDOWS:
+            script = os.path.join(self.tmp, "passes.sh")
+            with open(script, "w") as f:
+                f.write("#!/bin/sh\nexit 0\n")
+            os.chmod(script, 0o755)
+            wine_run = os.path.join(sdk, "share", "tolvane", "cmake", "wine-run.sh")
+            rows += [("wine-run.sh " + program, [wine_run, program],
+                      "wine-run.sh: %s: not a Windows program" % program)
+                     for program in ("/bin/false", script)]
+        for name, args, expected in rows:
+            with self.subTest(name):
+                done = subprocess.run(args, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                      stderr=subprocess.STDOUT, timeout=600)
+                out = " ".join(done.stdout.decode(errors="replace").split())
+                self.assertNotEqual(done.returncode, 0, out)
+                self.assertIn(expected, out)
 
 
 class Packages(unittest.TestCase):

@@ -1,17 +1,19 @@
 #!/usr/bin/python3
-"""Check the metadata of a built Tolvane.exe: headers, version record,
-manifest, icon and imported DLLs.
+"""Check the metadata of Tolvane's built Windows programs (Tolvane.exe and
+tolvane-check.exe): headers, version record, manifest, icon and imported
+DLLs.
 
-Usage: check_metadata.py Tolvane.exe VERSION
+Usage: check_metadata.py VERSION PROGRAM.exe...
 
-VERSION is the project's version (four numbers), which the version record
-must carry.
+VERSION is the project's version (four numbers), which every version record
+must carry; each PROGRAM's file name is a row of EXPECTED_STRINGS.
 
 pefile reads the PE structure; the resource payloads are decoded here, so
 that what Windows would read is what gets checked.  Every failed check is
 listed, and the exit status is 1 when any failed.
 """
 
+import os
 import re
 import struct
 import sys
@@ -25,11 +27,15 @@ RT_GROUP_ICON = 14
 RT_VERSION = 16
 RT_MANIFEST = 24
 
+# The version record's strings besides the version, by the program's file
+# name. Both programs are Tolvane's.
+SAME_STRINGS = {"CompanyName": "Tolvane developers", "ProductName": "Tolvane"}
 EXPECTED_STRINGS = {
-    "ProductName": "Tolvane",
-    "InternalName": "Tolvane",
-    "OriginalFilename": "Tolvane.exe",
-    "FileDescription": "Tolvane.exe",
+    "Tolvane.exe": dict(SAME_STRINGS, InternalName="Tolvane", OriginalFilename="Tolvane.exe",
+                        FileDescription="Tolvane.exe"),
+    "tolvane-check.exe": dict(SAME_STRINGS, InternalName="tolvane-check",
+                              OriginalFilename="tolvane-check.exe",
+                              FileDescription="Tolvane component validator"),
 }
 STRING_TABLE = "000004b0"
 VOS_NT_WINDOWS32 = 0x00040004
@@ -94,7 +100,11 @@ VISTA_KERNEL32 = set("""
     TryEnterCriticalSection UpdateProcThreadAttribute VirtualProtect VirtualQuery
     WaitForMultipleObjects WaitForSingleObject WideCharToMultiByte WriteConsoleW WriteFile
     __C_specific_handler
-""".split())
+""".split()) | set("""
+    CreateHardLinkW DeleteFileW FindFirstVolumeW FindNextVolumeW FindVolumeClose
+    GetDiskFreeSpaceExW GetFileInformationByHandle GetFileSizeEx GetFileType GetTempPathW
+    GetVolumeInformationW MoveFileExW RemoveDirectoryW SetEndOfFile SetFilePointer
+""".split())  # the file operations of std::filesystem, which tolvane-check uses
 ALLOWED_DLL_PATTERN = re.compile(r"api-ms-win-[a-z0-9-]+\.dll")
 
 
@@ -180,7 +190,7 @@ def fixed_version(version):
     return ((a << 16) | b, (cc << 16) | d)
 
 
-def check_version(c, res, version):
+def check_version(c, res, version, expected):
     _, data = single_resource(c, res, RT_VERSION, "RT_VERSION")
     if data is None:
         return
@@ -205,12 +215,9 @@ def check_version(c, res, version):
         c.equal([t[0] for t in tables], [STRING_TABLE], "string tables")
         for table in tables:
             strings = {s[0]: text_value(s[2]) for s in table[3]}
-            expected_strings = dict(EXPECTED_STRINGS, FileVersion=version,
-                                    ProductVersion=version)
-            for name, expected in expected_strings.items():
-                c.equal(strings.get(name), expected, "string %s in table %s" % (name, table[0]))
-            c.check(strings.get("CompanyName", "").strip() != "",
-                    "string CompanyName in table %s missing or empty" % table[0])
+            expected_strings = dict(expected, FileVersion=version, ProductVersion=version)
+            for name, value in expected_strings.items():
+                c.equal(strings.get(name), value, "string %s in table %s" % (name, table[0]))
 
     var_info = blocks.get("VarFileInfo")
     if c.check(var_info is not None, "VarFileInfo block missing"):
@@ -455,26 +462,34 @@ def check_imports(c, pe):
             "KERNEL32 imports not known to be in Windows Vista")
 
 
-def main(argv):
-    if len(argv) != 3 or not re.fullmatch(r"\d+\.\d+\.\d+\.\d+", argv[2]):
-        sys.stderr.write("usage: check_metadata.py Tolvane.exe VERSION\n")
-        return 2
+def check_program(path, version):
+    """Every check of one program; True when all passed."""
     try:
-        pe = pefile.PE(argv[1])
+        pe = pefile.PE(path)
     except (OSError, pefile.PEFormatError) as exc:
-        sys.stderr.write("%s: %s\n" % (argv[1], exc))
-        return 1
+        print("FAIL: %s: %s" % (path, exc))
+        return False
     c = Checker()
     res = resources(pe)
     check_headers(c, pe)
     check_imports(c, pe)
-    check_version(c, res, argv[2])
+    check_version(c, res, version, EXPECTED_STRINGS[os.path.basename(path)])
     check_manifest(c, res)
     check_icon(c, res)
     for failure in c.failures:
-        print("FAIL: " + failure)
-    print("%s: %d checks passed, %d failed" % (argv[1], c.passed, len(c.failures)))
-    return 1 if c.failures else 0
+        print("FAIL: %s: %s" % (os.path.basename(path), failure))
+    print("%s: %d checks passed, %d failed" % (path, c.passed, len(c.failures)))
+    return not c.failures
+
+
+def main(argv):
+    if (len(argv) < 3 or not re.fullmatch(r"\d+\.\d+\.\d+\.\d+", argv[1])
+            or any(os.path.basename(path) not in EXPECTED_STRINGS for path in argv[2:])):
+        sys.stderr.write("usage: check_metadata.py VERSION PROGRAM.exe...\n"
+                         "  PROGRAM: %s\n" % ", ".join(EXPECTED_STRINGS))
+        return 2
+    passed = [check_program(path, argv[1]) for path in argv[2:]]
+    return 0 if all(passed) else 1
 
 
 if __name__ == "__main__":
