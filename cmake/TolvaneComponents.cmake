@@ -19,7 +19,10 @@
 #   tolvane_add_component_test(<name> [DIR <folder>])
 #     A CTest test that runs the validator, tolvane-check, on the component
 #     layout in <folder> (default: where the two functions above put their
-#     output), under CMAKE_CROSSCOMPILING_EMULATOR when cross-compiling.
+#     output), under CMAKE_CROSSCOMPILING_EMULATOR when cross-compiling. It
+#     requires every component that the two functions put there (--require),
+#     so that a tree whose build stopped half-way fails it; it is added at
+#     the end of the directory, so it may come before them.
 #     Run it with ctest after each build; testing is enabled in the
 #     directory that calls it.
 #
@@ -44,6 +47,9 @@
 
 include_guard(GLOBAL)
 
+# Each role's folder, module and tool, as the launcher's table of component
+# kinds (src/component_kinds.hpp in its sources) names them: the two say
+# the same, and change together.
 function(_tolvane_component_names role out_folder out_module out_tool)
   if(role STREQUAL "CONVERTER")
     set(${out_folder} inp_converter PARENT_SCOPE)
@@ -60,6 +66,16 @@ function(_tolvane_component_names role out_folder out_module out_tool)
   else()
     message(FATAL_ERROR "Tolvane: the role is CONVERTER, EDITOR or MONITOR, not '${role}'")
   endif()
+endfunction()
+
+# The components that the project builds into a layout folder, each as the
+# validator's --require names it ("converter-module"), so that a tree whose
+# build stopped half-way fails its test.
+function(_tolvane_note_component role form)
+  _tolvane_layout_dir(layout)
+  string(TOLOWER "${role}-${form}" component)
+  string(MD5 key "${layout}")
+  set_property(GLOBAL APPEND PROPERTY _tolvane_components_${key} ${component})
 endfunction()
 
 function(_tolvane_layout_dir out)
@@ -122,6 +138,7 @@ function(tolvane_add_component_module target role)
   endif()
   _tolvane_link_options(${target})
   _tolvane_install(${target} ${folder})
+  _tolvane_note_component(${role} module)
 endfunction()
 
 function(tolvane_add_component_tool target role)
@@ -146,6 +163,7 @@ function(tolvane_add_component_tool target role)
   endif()
   _tolvane_link_options(${target})
   _tolvane_install(${target} tools)
+  _tolvane_note_component(${role} tool)
 endfunction()
 
 # A macro, so that enable_testing() reaches the directory it is called in
@@ -166,10 +184,23 @@ function(_tolvane_add_component_test name)
   else()
     _tolvane_layout_dir(folder)
   endif()
+  # At the end of the directory, when every component is known. A deferred
+  # call reads its variables when it runs: these are written out now.
+  cmake_language(EVAL CODE
+    "cmake_language(DEFER CALL _tolvane_add_validator_test [==[${name}]==] [==[${folder}]==])")
+endfunction()
+
+function(_tolvane_add_validator_test name folder)
+  string(MD5 key "${folder}")
+  get_property(components GLOBAL PROPERTY _tolvane_components_${key})
+  set(required)
+  foreach(component IN LISTS components)
+    list(APPEND required --require ${component})
+  endforeach()
   if(TARGET tolvane_check)
     # Tolvane's own build: CMake puts the emulator in front of a target
     # that it builds itself.
-    add_test(NAME ${name} COMMAND tolvane_check ${folder})
+    add_test(NAME ${name} COMMAND tolvane_check ${required} ${folder})
     return()
   endif()
   if(Tolvane_CHECK)
@@ -185,5 +216,5 @@ function(_tolvane_add_component_test name)
   if(CMAKE_CROSSCOMPILING AND CMAKE_CROSSCOMPILING_EMULATOR)
     set(check ${CMAKE_CROSSCOMPILING_EMULATOR} ${check})
   endif()
-  add_test(NAME ${name} COMMAND ${check} ${folder})
+  add_test(NAME ${name} COMMAND ${check} ${required} ${folder})
 endfunction()

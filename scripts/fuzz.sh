@@ -16,7 +16,7 @@ if ! [[ "$seconds" =~ ^[1-9][0-9]*$ ]]; then
   exit 2
 fi
 
-targets=(cli paths quoting heading utf)
+targets=(cli paths quoting heading utf pe_imports)
 build=build/fuzz
 options=(-timeout=10 -rss_limit_mb=2048)
 

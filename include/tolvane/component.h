@@ -38,9 +38,10 @@
  *
  * Threads: every call comes from the launcher's main thread, except
  * run_process, which runs on a worker thread of its own, and the release
- * of an unattended monitor, which comes from that worker if run_process
- * returns after the launcher's wait has ended. A monitor's done flag may
- * be set from any thread, through tolvane_flag_store.
+ * of a monitor, which comes from that worker if run_process returns after
+ * the launcher's wait has ended, else from a thread that the launcher
+ * waits for at most 0.5 s. A monitor's done flag may be set from any
+ * thread, through tolvane_flag_store.
  *
  * Output: the launcher ends the process without waiting for the
  * components' threads or stream locks and without running their clean-up

@@ -19,6 +19,7 @@
 #include "call_watch.hpp"
 #include "runs.hpp"
 #include "stand_ins.hpp"
+#include "verdicts.hpp"
 
 namespace tolvane::check {
 
