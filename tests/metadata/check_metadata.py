@@ -104,7 +104,12 @@ VISTA_KERNEL32 = set("""
     CreateHardLinkW DeleteFileW FindFirstVolumeW FindNextVolumeW FindVolumeClose
     GetDiskFreeSpaceExW GetFileInformationByHandle GetFileSizeEx GetFileType GetTempPathW
     GetVolumeInformationW MoveFileExW RemoveDirectoryW SetEndOfFile SetFilePointer
-""".split())  # the file operations of std::filesystem, which tolvane-check uses
+""".split()) | set("""
+    AssignProcessToJobObject CreateJobObjectW SetInformationJobObject TerminateJobObject
+    CreateToolhelp32Snapshot Thread32First Thread32Next GetSystemDirectoryW
+    SetEnvironmentVariableW SetThreadStackGuarantee
+""".split())  # std::filesystem's file operations (for tolvane-check); a run's job; the
+#              threads a crash names; a module's missing library; a stand-in's environment
 ALLOWED_DLL_PATTERN = re.compile(r"api-ms-win-[a-z0-9-]+\.dll")
 
 
