@@ -12,6 +12,7 @@ import os
 import shutil
 import subprocess
 import tempfile
+import time
 from dataclasses import dataclass
 
 PLATFORM = os.environ.get("TOLVANE_E2E_PLATFORM", "native")
@@ -61,6 +62,21 @@ def host_path(target):
         return target
     assert target[:2].upper() == "Z:", target
     return target[2:].replace("\\", "/")
+
+
+def alive(pid, grace=5.0):
+    """Whether the native process pid still runs after grace seconds: one
+    that was killed may take a moment to go, and a zombie counts as gone."""
+    deadline = time.monotonic() + grace
+    while True:
+        try:
+            with open("/proc/%d/stat" % pid) as f:
+                state = f.read().rsplit(")", 1)[1].split()[0]
+        except FileNotFoundError:
+            return False
+        if state in ("Z", "X") or time.monotonic() > deadline:
+            return state not in ("Z", "X")
+        time.sleep(0.05)
 
 
 def command(program, args):

@@ -242,6 +242,11 @@ class BrokenTools(CheckerCase):
                     # One run of the chain: each tool at most once.
                     for role in harness.ROLES:
                         self.assertLessEqual(len(recorder.records(role)), 1, role)
+                lingering = recorder.path("inp_converter", "lingering")
+                if os.path.exists(lingering):
+                    # The run ended what its tool left behind.
+                    with open(lingering) as f:
+                        self.assertFalse(harness.alive(int(f.read())))
                 if result.status == 0:
                     self.assert_launcher_runs(layout, env)
 
