@@ -3,6 +3,7 @@
 #include "crash_report.hpp"
 #include "failure.hpp"
 #include "os.hpp"
+#include "platform/crashes.hpp"
 #include "platform/modules.hpp"
 
 namespace tolvane {
@@ -27,9 +28,17 @@ std::string ModuleFolder::module_name(const ComponentKind& kind) const {
 void* ModuleFolder::symbol(const ComponentKind& kind, const char* name) {
   void*& module = loaded_[static_cast<std::size_t>(kind.role)];
   if (module == nullptr) {
-    // Loading runs the module's initialisers: a crash there names it.
+    // Loading runs the module's initialisers: a crash there names it, and
+    // so does an exception that one lets out through the loader.
     const CallInProgress in_progress(kind.import_where);
-    module = platform::load_module(kind.import_where, module_name(kind));
+    try {
+      module = platform::load_module(kind.import_where, module_name(kind));
+      platform::take_over_abort(module);
+    } catch (const Failure&) {
+      throw;
+    } catch (...) {
+      throw failure_of_thrown(kind.import_where);
+    }
   }
   return platform::find_symbol(module, name);
 }

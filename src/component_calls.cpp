@@ -51,6 +51,13 @@ Failure lacks(const char* where, const char* operation) {
                  std::string("the object that the entry returned has no ") + operation);
 }
 
+thread_local const std::int32_t* may_end_once = nullptr;
+
+bool thread_may_end() {
+  return may_end_once != nullptr &&
+         std::atomic_ref<std::int32_t>(*const_cast<std::int32_t*>(may_end_once)).load() != 0;
+}
+
 template <class T>
 bool releasable(const T& object) {
   return object.ops != nullptr && object.ops->release != nullptr;
@@ -67,7 +74,9 @@ CallResult detail::cross(const char* where, Crossing crossing, void* context) {
     try {
       status = crossing(context, &report);
     } catch (abi::__forced_unwind&) {
-      throw;  // a thread that is being cancelled must go on unwinding
+      if (!thread_may_end())
+        report_crash_here("the call ended the launcher's thread (pthread_exit)");
+      throw;  // a thread that is ending must go on unwinding
     } catch (...) {
       result.outcome.threw = true;
       result.failure = failure_of_thrown(where);
@@ -78,6 +87,8 @@ CallResult detail::cross(const char* where, Crossing crossing, void* context) {
   if (!result.failure && result.outcome.failed()) result.failure = report.failure(where);
   return result;
 }
+
+void let_thread_end_once(const std::int32_t* flag) noexcept { may_end_once = flag; }
 
 void detail::keep_reachable(const void* object) noexcept {
   // A run keeps at most its three objects; a test process makes many

@@ -5,6 +5,7 @@
 // the component and operation, and then travels like any other.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <type_traits>
@@ -90,6 +91,12 @@ class Component {
   const char* where_;
   T* object_;
 };
+
+// A call that ends the thread it runs on (pthread_exit) is a crash of
+// that call: the launcher's threads are not the components' to end. The
+// monitor's worker may end once the monitor is done: flag, read
+// atomically, says so (null: never) for the calling thread.
+void let_thread_end_once(const std::int32_t* flag) noexcept;
 
 // Whether the object has every operation the launcher calls; an object
 // without one is refused before it is used.

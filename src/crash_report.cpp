@@ -68,7 +68,7 @@ const char* on_started_thread(const char* description) noexcept {
 
 std::atomic<std::uint64_t> crashed_thread{0};
 
-void on_crash(const char* description) noexcept {
+[[noreturn]] void on_crash(const char* description, std::uint64_t thread) noexcept {
   const std::uint64_t self = platform::current_thread_id();
   std::uint64_t none = 0;
   if (!crashed_thread.compare_exchange_strong(none, self)) {
@@ -78,7 +78,7 @@ void on_crash(const char* description) noexcept {
     for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
   }
   const char* where = last_call.load();
-  if (const ThreadCall* entry = entry_of(self, false)) {
+  if (const ThreadCall* entry = entry_of(thread, false)) {
     where = entry->call.load();
     if (where != nullptr && entry->started.load()) description = on_started_thread(description);
   }
@@ -136,6 +136,12 @@ CallInProgress::~CallInProgress() {
     entry->started.store(previous_started_);
   }
   note_new_threads(where_);
+  // What the component changed of the crash handling holds no longer.
+  platform::restore_crash_handling();
+}
+
+void report_crash_here(const char* description) noexcept {
+  on_crash(description, platform::current_thread_id());
 }
 
 void note_threads_of(const char* where) noexcept { note_new_threads(where); }

@@ -20,7 +20,8 @@ void prepare_thread_for_crashes() noexcept;
 // Marks the component call that the calling thread is in, for as long as
 // it lives; a crash names it. When the call is over, the threads that
 // appeared meanwhile are taken for the call's own: a crash on one of them
-// later names it too.
+// later names it too; and what the call changed of the crash handling is
+// put back.
 class CallInProgress {
  public:
   explicit CallInProgress(const char* where) noexcept;
@@ -37,5 +38,9 @@ class CallInProgress {
 // Takes the threads that have appeared since the last look for those of
 // where: a call that may still be starting them elsewhere (run_process).
 void note_threads_of(const char* where) noexcept;
+
+// Reports a crash of the calling thread, as the crash handling would (a
+// call that ends the thread it runs on), and ends the process.
+[[noreturn]] void report_crash_here(const char* description) noexcept;
 
 }  // namespace tolvane

@@ -115,9 +115,10 @@ bool monitor_done(tolvane_monitor& monitor) {
 }
 
 // Nobody waits for the worker: a failure there is reported on standard
-// error and ends only the worker.
+// error and ends only the worker. (Not noexcept: a component that ends the
+// worker once the monitor is done lets it unwind to its end.)
 template <class Body>
-void on_worker(const char* where, Body&& body) noexcept {
+void on_worker(const char* where, Body&& body) {
   try {
     std::forward<Body>(body)();
   } catch (const Failure& failure) {
@@ -149,6 +150,7 @@ void release_monitor(const Calls& calls, MonitorRun& run, bool interruptible) {
   tolvane_monitor* object = run.monitor.release_ownership();
   std::thread([state, calls, object] {
     prepare_thread_for_crashes();
+    let_thread_end_once(&object->done);
     CallResult result = release_call(calls, object);
     const std::lock_guard<std::mutex> lock(state->mutex);
     state->failure = std::move(result.failure);
@@ -172,6 +174,7 @@ void run_unattended(const Calls& calls, const std::shared_ptr<MonitorRun>& run) 
   run->users.fetch_add(1, std::memory_order_relaxed);  // the worker's, from now on
   std::thread([run, calls] {
     prepare_thread_for_crashes();
+    let_thread_end_once(&run->monitor->done);
     on_worker("MONITOR.run_process", [&] {
       CallResult result = calls.call("MONITOR.run_process", [&](tolvane_error* error) {
         return run->monitor->ops->run_process(run->monitor.get(), error);

@@ -1,5 +1,6 @@
 // The standard streams and the environment natively.
 
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -12,18 +13,31 @@
 namespace tolvane::platform {
 
 namespace {
-// 0, or the errno of the write that failed.
+
+// How long a write waits for a stream that its reader is slow to drain:
+// a stream that the launcher was handed non-blocking and full.
+constexpr int stream_wait_ms = 2000;
+
+// 0, or the errno of the write that failed. Safe in a signal handler.
 int write_all(Stream stream, std::string_view text) {
   const int fd = stream == Stream::out ? 1 : 2;
+  int waited_ms = 0;
   while (!text.empty()) {
     const ssize_t n = ::write(fd, text.data(), text.size());
     if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && waited_ms < stream_wait_ms) {
+      pollfd writable{fd, POLLOUT, 0};
+      ::poll(&writable, 1, 100);
+      waited_ms += 100;
+      continue;
+    }
     if (n < 0) return errno;
     if (n == 0) return EIO;
     text.remove_prefix(static_cast<std::size_t>(n));
   }
   return 0;
 }
+
 }  // namespace
 
 void write_text(Stream stream, std::string_view text) {

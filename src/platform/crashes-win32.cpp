@@ -1,13 +1,18 @@
-// Crashes on Windows: structured exceptions that no frame handles, and
+// Crashes on Windows: structured exceptions that no frame handles;
 // abort(), which msvcrt.dll (shared with every MinGW-built module) turns
-// into SIGABRT before it would end the process with status 3.
+// into SIGABRT before it would end the process with status 3; and the end
+// of the main thread, which a component's ExitThread or TerminateThread
+// would otherwise let pass with the status of whichever thread ends last.
 
 #include <windows.h>
 
+#include <atomic>
 #include <csignal>
+#include <cstdint>
 #include <utility>
 
 #include "crashes.hpp"
+#include "process.hpp"
 
 namespace tolvane::platform {
 
@@ -41,6 +46,14 @@ constexpr DWORD gcc_exception_mask = 0x20FFFFFF, gcc_exception_magic = 0x2047434
 
 CrashHandler crash_handler = nullptr;
 char description[96];
+// Set from the first report on: the process may end only with status 1.
+std::atomic<bool> reporting{false};
+
+[[noreturn]] void report(const char* what, std::uint64_t thread) {
+  reporting.store(true);
+  crash_handler(what, thread);
+  for (;;) Sleep(INFINITE);  // the handler ends the process
+}
 
 // "access violation (0xC0000005)", composed without the C library.
 const char* describe(DWORD code) {
@@ -64,19 +77,100 @@ LONG WINAPI on_unhandled_exception(EXCEPTION_POINTERS* info) {
   if ((record.ExceptionCode & gcc_exception_mask) == gcc_exception_magic &&
       (record.ExceptionFlags & EXCEPTION_NONCONTINUABLE) == 0)
     return EXCEPTION_CONTINUE_EXECUTION;
-  crash_handler(describe(record.ExceptionCode));
+  report(describe(record.ExceptionCode), current_thread_id());
   return EXCEPTION_EXECUTE_HANDLER;
 }
 
-void on_abort(int) { crash_handler("abort (SIGABRT)"); }
+void on_abort(int) {
+  // msvcrt sets SIGABRT back to the default before it calls this: first
+  // of all put it back, so that an abort() on another thread comes here
+  // too rather than ending the process with status 3.
+  (void)std::signal(SIGABRT, on_abort);
+  report("abort (SIGABRT)", current_thread_id());
+}
+
+// A component module's abort(), in the place of the C runtime's.
+[[noreturn]] void __cdecl abort_of_a_component() { report("abort (SIGABRT)", current_thread_id()); }
+
+// The C runtimes whose abort() a module imports: msvcrt.dll (MinGW), the
+// Universal CRT and the older Visual C++ ones.
+bool is_c_runtime(const char* library) {
+  return lstrcmpiA(library, "msvcrt.dll") == 0 || lstrcmpiA(library, "ucrtbase.dll") == 0 ||
+         CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, library, 15, "api-ms-win-crt-", 15) ==
+             CSTR_EQUAL ||
+         CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, library, 5, "msvcr", 5) == CSTR_EQUAL;
+}
+
+// Waits for the main thread, which ends only with the process, unless a
+// component ends it (the process would then live on until its last
+// thread ends, with that thread's status).
+DWORD WINAPI watch_main_thread(void* main_thread) {
+  const auto id = static_cast<std::uint64_t>(GetThreadId(main_thread));
+  WaitForSingleObject(main_thread, INFINITE);
+  report("the launcher's main thread ended inside the call (ExitThread or TerminateThread)", id);
+  return 0;
+}
+
+// Once a crash is being reported, an end of the process by another way
+// (a second thread's abort() that msvcrt ends with status 3, say) still
+// ends with status 1. Windows calls this at the end of the process; Wine
+// does not.
+void NTAPI on_tls_event(PVOID, DWORD reason, PVOID) {
+  if (reason == DLL_PROCESS_DETACH && reporting.load()) TerminateProcess(GetCurrentProcess(), 1);
+}
 
 }  // namespace
 
 void on_crash(CrashHandler handler) {
   crash_handler = handler;
   prepare_thread_for_crashes();
+  restore_crash_handling();
+  HANDLE main_thread = nullptr;
+  if (DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &main_thread,
+                      SYNCHRONIZE | THREAD_QUERY_LIMITED_INFORMATION, FALSE, 0))
+    if (const HANDLE watcher = CreateThread(nullptr, 64 * 1024, watch_main_thread, main_thread,
+                                            STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr))
+      CloseHandle(watcher);
+}
+
+void take_over_abort(void* module) noexcept {
+  auto* const base = static_cast<unsigned char*>(module);
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+  if (base == nullptr || dos->e_magic != IMAGE_DOS_SIGNATURE) return;
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+  const IMAGE_DATA_DIRECTORY& imports =
+      nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  if (imports.VirtualAddress == 0) return;
+  for (auto* library =
+           reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+       library->Name != 0; ++library) {
+    // Without the names (a bound import table) there is nothing to go by.
+    if (library->OriginalFirstThunk == 0 ||
+        !is_c_runtime(reinterpret_cast<const char*>(base + library->Name)))
+      continue;
+    auto* name = reinterpret_cast<const IMAGE_THUNK_DATA*>(base + library->OriginalFirstThunk);
+    auto* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + library->FirstThunk);
+    for (; name->u1.AddressOfData != 0; ++name, ++slot) {
+      if (IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal)) continue;
+      const auto* by_name =
+          reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + name->u1.AddressOfData);
+      if (lstrcmpA(reinterpret_cast<const char*>(by_name->Name), "abort") != 0) continue;
+      DWORD protection = 0;
+      if (!VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, PAGE_READWRITE,
+                          &protection))
+        continue;
+      slot->u1.Function = reinterpret_cast<ULONG_PTR>(&abort_of_a_component);
+      VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, protection, &protection);
+    }
+  }
+}
+
+void restore_crash_handling() noexcept {
   SetUnhandledExceptionFilter(on_unhandled_exception);
   (void)std::signal(SIGABRT, on_abort);
+  // msvcrt's own way to a handler of these, which the launcher leaves at
+  // the default: a component's would take a crash from the filter above.
+  for (const int signum : {SIGSEGV, SIGILL, SIGFPE}) (void)std::signal(signum, SIG_DFL);
 }
 
 void prepare_thread_for_crashes() noexcept {
@@ -86,3 +180,10 @@ void prepare_thread_for_crashes() noexcept {
 }
 
 }  // namespace tolvane::platform
+
+// The loader calls the callbacks that the C runtime's TLS directory lists,
+// those between its sections .CRT$XLA and .CRT$XLZ.
+extern "C" {
+__attribute__((section(".CRT$XLD"), used)) PIMAGE_TLS_CALLBACK tolvane_crash_end_callback =
+    tolvane::platform::on_tls_event;
+}

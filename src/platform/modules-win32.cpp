@@ -116,6 +116,9 @@ void* load_module(const std::string& where, const std::string& path) {
   // Error 126 names no file: for a module that is there, it is one of the
   // libraries that the module depends on that is missing.
   std::string reason;
+  // Wine hands an exception that a module's initialiser lets out back as
+  // its code: GCC's C++ exceptions carry this one.
+  if (code == 0x20474343) reason = "its initialiser let a C++ exception out: ";
   if (code == ERROR_MOD_NOT_FOUND) {
     reason = "a library that the module depends on is missing: ";
     if (auto missing = missing_library(file)) reason += *missing + ": ";

@@ -19,6 +19,17 @@
 //                the second call of it crashes (the first succeeds)
 //     leak-crash the call starts a thread of its own, which crashes 300 ms
 //                after the call has returned
+//     overflow   the call's stack overflows
+//     trap, sys  a breakpoint (int3); natively a SIGSYS
+//     abort-threads
+//                four threads that the call starts call abort() at once
+//     end-thread, terminate-thread
+//                the call ends its own thread: pthread_exit, or on Windows
+//                ExitThread and TerminateThread
+//     default-segv, default-abort, own-handler, no-filter
+//                the call changes the crash handling and returns: the
+//                default for SIGSEGV or SIGABRT, a SIGSEGV handler of its
+//                own that ends with 42, on Windows no exception filter
 //   and for one call each:
 //     CONVERTER.main=null-heading|bad-heading|newline-heading|no-model|fopen
 //                a NULL heading, one that is no UTF-8, one with a line
@@ -29,12 +40,15 @@
 //     MONITOR.run_process=no-done|hang-no-done|crash-after-done
 //                done never set, with run_process returning or not; or
 //                set, and a crash 300 ms later
+//     MONITOR.done=never      run_process never sets done
+//     load=throw              the module's initialiser throws as it loads
 //   TOLVANE_MISBEHAVE_NOGUI  "1": the monitor runs unattended
 // Otherwise each component does its job: the converter makes the model
 // folder and gives a heading, run_process and signal_handler set done.
 // Every call first prints its name on a line of standard output.
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -44,6 +58,13 @@
 #include <thread>
 
 #include <tolvane/component.h>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <pthread.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -74,6 +95,49 @@ void crash_in(std::chrono::milliseconds delay) {
 std::atomic<int> calls_made[16];
 int nth_call(const std::string& call) { return ++calls_made[std::hash<std::string>{}(call) % 16]; }
 
+// Deeper than any stack; volatile, so that the recursion stays one.
+volatile bool deeper = true;
+int overflow(int depth) {
+  volatile char frame[4096];
+  frame[0] = static_cast<char>(depth);
+  return deeper ? overflow(depth + 1) + frame[0] : frame[0];
+}
+
+void abort_together() {
+  std::atomic<int> ready{0};
+  std::thread threads[4];
+  for (auto& thread : threads)
+    thread = std::thread([&ready] {
+      ++ready;
+      while (ready.load() < 4) {
+      }
+      std::abort();
+    });
+  for (auto& thread : threads) thread.join();
+}
+
+void end_own_thread(bool terminate) {
+#if defined(_WIN32)
+  if (terminate) TerminateThread(GetCurrentThread(), 0);
+  ExitThread(0);
+#else
+  (void)terminate;
+  pthread_exit(nullptr);
+#endif
+}
+
+void own_segv_handler(int) { _exit(42); }
+
+// Changes the crash handling as told.
+void change_crash_handling(const std::string& way) {
+  if (way == "default-segv") std::signal(SIGSEGV, SIG_DFL);
+  if (way == "default-abort") std::signal(SIGABRT, SIG_DFL);
+  if (way == "own-handler") std::signal(SIGSEGV, own_segv_handler);
+#if defined(_WIN32)
+  if (way == "no-filter") SetUnhandledExceptionFilter(nullptr);
+#endif
+}
+
 // Prints the call, then misbehaves as told; returns what the call is to
 // return: TOLVANE_FAILED when it is to fail.
 tolvane_status act(const char* call, tolvane_error* error) {
@@ -89,6 +153,16 @@ tolvane_status act(const char* call, tolvane_error* error) {
   if (way == "fpe") std::printf("%d\n", seven / zero);
   if (way == "abort") std::abort();
   if (way == "exit") std::exit(7);
+  if (way == "overflow") std::printf("%d\n", overflow(0));
+#if defined(__x86_64__) || defined(_M_X64)
+  if (way == "trap") __asm__ volatile("int3");
+#endif
+#if !defined(_WIN32)
+  if (way == "sys") std::raise(SIGSYS);
+#endif
+  if (way == "abort-threads") abort_together();
+  if (way == "end-thread" || way == "terminate-thread") end_own_thread(way == "terminate-thread");
+  change_crash_handling(way);
   if (way == "hang" || way == "hang-no-done")
     for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
   if (error == nullptr) return TOLVANE_OK;
@@ -101,6 +175,12 @@ tolvane_status act(const char* call, tolvane_error* error) {
     return tolvane_fail(error, "ValueError", std::string(call).append(" failed").c_str());
   return TOLVANE_OK;
 }
+
+// As a C++ module's static object whose constructor throws does.
+const bool loaded = [] {
+  if (way_of("load") == "throw") throw std::runtime_error("the module's initialiser threw");
+  return true;
+}();
 
 // --- converter --------------------------------------------------------------
 
@@ -171,7 +251,8 @@ const tolvane_monitor_ops monitor_ops = {
     [](tolvane_monitor* self, tolvane_error* error) {
       // Done first, so that the wait ends however the call goes on.
       const std::string way = way_of("MONITOR.run_process");
-      if (way != "no-done" && way != "hang-no-done" && way_of("MONITOR.nogui_mode") != "done")
+      if (way != "no-done" && way != "hang-no-done" && way_of("MONITOR.nogui_mode") != "done" &&
+          way_of("MONITOR.done") != "never")
         tolvane_flag_store(&self->done, 1);
       if (way == "crash-after-done") crash_in(std::chrono::milliseconds(300));
       return act("MONITOR.run_process", error);
