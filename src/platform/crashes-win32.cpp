@@ -9,6 +9,7 @@
 #include <atomic>
 #include <csignal>
 #include <cstdint>
+#include <string_view>
 #include <utility>
 
 #include "crashes.hpp"
@@ -92,22 +93,32 @@ void on_abort(int) {
 // A component module's abort(), in the place of the C runtime's.
 [[noreturn]] void __cdecl abort_of_a_component() { report("abort (SIGABRT)", current_thread_id()); }
 
+// Whether text begins with prefix, ASCII letters in either case.
+bool starts_with_ignoring_case(const char* text, std::string_view prefix) {
+  for (const char wanted : prefix) {
+    const char c = *text++;
+    if (c == '\0' || (c | 0x20) != (wanted | 0x20)) return false;
+  }
+  return true;
+}
+
 // The C runtimes whose abort() a module imports: msvcrt.dll (MinGW), the
-// Universal CRT and the older Visual C++ ones.
+// Universal CRT and the older Visual C++ ones (msvcr100.dll, ...).
 bool is_c_runtime(const char* library) {
-  return lstrcmpiA(library, "msvcrt.dll") == 0 || lstrcmpiA(library, "ucrtbase.dll") == 0 ||
-         CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, library, 15, "api-ms-win-crt-", 15) ==
-             CSTR_EQUAL ||
-         CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, library, 5, "msvcr", 5) == CSTR_EQUAL;
+  return starts_with_ignoring_case(library, "msvcr") ||
+         starts_with_ignoring_case(library, "ucrtbase.dll") ||
+         starts_with_ignoring_case(library, "api-ms-win-crt-");
 }
 
 // Waits for the main thread, which ends only with the process, unless a
 // component ends it (the process would then live on until its last
 // thread ends, with that thread's status).
+std::uint64_t main_thread_id = 0;
+
 DWORD WINAPI watch_main_thread(void* main_thread) {
-  const auto id = static_cast<std::uint64_t>(GetThreadId(main_thread));
   WaitForSingleObject(main_thread, INFINITE);
-  report("the launcher's main thread ended inside the call (ExitThread or TerminateThread)", id);
+  report("the launcher's main thread ended inside the call (ExitThread or TerminateThread)",
+         main_thread_id);
   return 0;
 }
 
@@ -125,9 +136,10 @@ void on_crash(CrashHandler handler) {
   crash_handler = handler;
   prepare_thread_for_crashes();
   restore_crash_handling();
+  main_thread_id = current_thread_id();
   HANDLE main_thread = nullptr;
   if (DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &main_thread,
-                      SYNCHRONIZE | THREAD_QUERY_LIMITED_INFORMATION, FALSE, 0))
+                      SYNCHRONIZE, FALSE, 0))
     if (const HANDLE watcher = CreateThread(nullptr, 64 * 1024, watch_main_thread, main_thread,
                                             STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr))
       CloseHandle(watcher);
@@ -154,7 +166,7 @@ void take_over_abort(void* module) noexcept {
       if (IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal)) continue;
       const auto* by_name =
           reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + name->u1.AddressOfData);
-      if (lstrcmpA(reinterpret_cast<const char*>(by_name->Name), "abort") != 0) continue;
+      if (std::string_view(reinterpret_cast<const char*>(by_name->Name)) != "abort") continue;
       DWORD protection = 0;
       if (!VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, PAGE_READWRITE,
                           &protection))
