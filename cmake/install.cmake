@@ -44,7 +44,8 @@ install(DIRECTORY DESTINATION tools COMPONENT launcher)
 install(DIRECTORY DESTINATION exes COMPONENT launcher)
 install(DIRECTORY DESTINATION ${TOLVANE_SOLVER_DIRECTORY} COMPONENT launcher)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION . COMPONENT docs)
-install(FILES ${PROJECT_SOURCE_DIR}/docs/components.md DESTINATION docs COMPONENT docs)
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/ DESTINATION docs COMPONENT docs
+        FILES_MATCHING PATTERN "*.md")
 
 # --- the SDK -------------------------------------------------------------------
 

@@ -40,7 +40,7 @@ std::vector<std::string> imported_libraries(std::string_view image) {
   const Bytes bytes(image);
   if (image.substr(0, 2) != "MZ") return {};
   const auto pe = bytes.at(0x3C, 4);
-  if (!pe || image.substr(*pe, 4) != std::string_view("PE\0\0", 4)) return {};
+  if (!pe || bytes.at(*pe, 4) != 0x00004550) return {};  // "PE\0\0"
   const std::size_t coff = *pe + 4, optional_header = coff + 20;
   const auto section_count = bytes.at(coff + 2, 2);
   const auto optional_size = bytes.at(coff + 16, 2);

@@ -318,7 +318,9 @@ class Monitor {
 };
 
 // The C entries for a class, for a module that binds them itself (a test)
-// rather than through the export macros.
+// rather than through the export macros. (created() catches whatever new
+// throws, which the NOLINT tells clang-tidy.)
+// NOLINTBEGIN(bugprone-unhandled-exception-at-new)
 template <class T>
 tolvane_converter* converter_entry(const char* inp_path, const char* dir_path,
                                    tolvane_error* error) noexcept {
@@ -337,14 +339,18 @@ tolvane_monitor* monitor_entry(const char* model_path, const char* setting, cons
   return detail::created<T>(
       error, [&] { return new T(std::string(model_path), std::string(setting), parent); });
 }
+// NOLINTEND(bugprone-unhandled-exception-at-new)
 
 }  // namespace tolvane::component
 
 // Exports the entry for a class and declares it; follow with a semicolon:
 // TOLVANE_EXPORT_CONVERTER(Beam);
+// It makes a definition, which no parentheses may enclose.
+// NOLINTBEGIN(bugprone-macro-parentheses)
 #define TOLVANE_EXPORT_ENTRY_(NAME, MAKE, Class, Result, PARAMETERS, ARGUMENTS)                  \
   TOLVANE_EXPORT Result* NAME PARAMETERS { return ::tolvane::component::MAKE<Class> ARGUMENTS; } \
   TOLVANE_DECLARE_##NAME
+// NOLINTEND(bugprone-macro-parentheses)
 #define TOLVANE_EXPORT_CONVERTER(Class)                                                     \
   TOLVANE_EXPORT_ENTRY_(CONVERTER, converter_entry, Class, tolvane_converter,               \
                         (const char* inp_path, const char* dir_path, tolvane_error* error), \

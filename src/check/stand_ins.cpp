@@ -146,7 +146,7 @@ int run_stand_in_tool(const std::string& role, const std::vector<std::string>& w
   // settings, -header, heading] for the editor.
   if (role == "converter") {
     if (words.size() != 2 || !platform::is_file(words[1])) {
-      std::fputs("stand-in converter: no deck to convert\n", stderr);
+      (void)std::fputs("stand-in converter: no deck to convert\n", stderr);
       return 1;
     }
     make_model_folder(words[1]);

@@ -65,7 +65,7 @@ Verdict verdict_of_module_failure(const Failure& failure, const CallOutcome& out
 }
 
 Verdict verdict_of_call(const Failure& failure, const CallOutcome& outcome, bool entry) {
-  const std::string where = failure.where();
+  const std::string& where = failure.where();
   const std::string said = failure.kind() + ": " + failure.message();
   const std::string calls = see("How calls go");
   if (outcome.threw)

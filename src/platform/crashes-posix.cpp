@@ -28,7 +28,7 @@ constexpr std::pair<int, const char*> crash_signals[] = {
 };
 
 CrashHandler crash_handler = nullptr;
-constexpr std::size_t alternate_stack_size = 64 * 1024;
+constexpr std::size_t alternate_stack_size = std::size_t{64} * 1024;
 alignas(16) char alternate_stack[alternate_stack_size];
 // The other threads' alternate stacks, kept for as long as the process
 // lives (a thread may be reporting on its own as the process ends), and

@@ -140,7 +140,7 @@ void on_crash(CrashHandler handler) {
   HANDLE main_thread = nullptr;
   if (DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &main_thread,
                       SYNCHRONIZE, FALSE, 0))
-    if (const HANDLE watcher = CreateThread(nullptr, 64 * 1024, watch_main_thread, main_thread,
+    if (const HANDLE watcher = CreateThread(nullptr, SIZE_T{64} * 1024, watch_main_thread, main_thread,
                                             STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr))
       CloseHandle(watcher);
 }

@@ -41,7 +41,7 @@ void on_exit() noexcept {
 
 void watch_exits(ExitHook hook) {
   exit_hook.store(hook);
-  std::atexit(on_exit);
+  (void)std::atexit(on_exit);
 }
 
 void arm_exit_watch(bool armed) noexcept { exit_watch_armed.store(armed); }
@@ -50,10 +50,10 @@ void arm_exit_watch(bool armed) noexcept { exit_watch_armed.store(armed); }
 
 extern "C" {
 
-[[noreturn]] void _exit(int status) {
+void _exit(int status) {
   tolvane::platform::end_with(tolvane::platform::unasked_end() ? 1 : status);
 }
 
-[[noreturn]] void _Exit(int status) { _exit(status); }
+void _Exit(int status) { _exit(status); }
 
 }  // extern "C"

@@ -34,7 +34,7 @@ void NTAPI on_tls_event(PVOID, DWORD reason, PVOID) {
 
 void watch_exits(ExitHook hook) {
   exit_hook.store(hook);
-  std::atexit(unasked_end);
+  (void)std::atexit(unasked_end);
 }
 
 void arm_exit_watch(bool armed) noexcept { exit_watch_armed.store(armed); }

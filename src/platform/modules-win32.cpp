@@ -40,11 +40,11 @@ std::optional<std::string> file_bytes(const std::wstring& path) {
   LARGE_INTEGER size{};
   std::optional<std::string> bytes;
   if (GetFileSizeEx(file, &size) && size.QuadPart < (LONGLONG{1} << 30)) {
-    bytes.emplace(static_cast<std::size_t>(size.QuadPart), '\0');
+    std::string read(static_cast<std::size_t>(size.QuadPart), '\0');
     DWORD got = 0;
-    if (!ReadFile(file, bytes->data(), static_cast<DWORD>(bytes->size()), &got, nullptr) ||
-        got != bytes->size())
-      bytes.reset();
+    if (ReadFile(file, read.data(), static_cast<DWORD>(read.size()), &got, nullptr) &&
+        got == read.size())
+      bytes = std::move(read);
   }
   CloseHandle(file);
   return bytes;
@@ -71,12 +71,15 @@ std::optional<std::string> missing_library(const std::wstring& path, int depth =
   if (!bytes || depth > 4) return std::nullopt;
   const std::wstring folder =
       win32::wide(paths::dirname(paths::Flavour::windows, win32::narrow(path)));
+  const auto in = [](std::wstring place, const std::wstring& file) {
+    return place.append(L"\\").append(file);
+  };
   for (const std::string& name : imported_libraries(*bytes)) {
     const std::wstring library = win32::wide(name);
     if (name.starts_with("api-ms-") || name.starts_with("ext-ms-") ||
-        GetModuleHandleW(library.c_str()) != nullptr || is_file(system_folder() + L"\\" + library))
+        GetModuleHandleW(library.c_str()) != nullptr || is_file(in(system_folder(), library)))
       continue;
-    const std::wstring beside = folder + L"\\" + library;
+    const std::wstring beside = in(folder, library);
     if (!is_file(beside)) return name;
     if (auto deeper = missing_library(beside, depth + 1))
       return *deeper + " (needed by " + name + ")";

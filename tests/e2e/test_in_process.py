@@ -286,7 +286,7 @@ class Failures(InProcess):
         ("CONVERTER.main=terminate-thread", False, 1, "CONVERTER.main", "crash", ENDED),
         ("CONVERTER.main=no-filter,EDITOR.editor=segv", False, 1, "EDITOR.editor", "crash", SEGV),
     ] if WINDOWS else [
-        # Under Wine a stack overflow ends the process with 0 (see README).
+        # Under Wine a stack overflow ends the process with 0 (see docs/using.md).
         ("MONITOR.run_process=overflow", True, 1, "MONITOR.run_process", "crash", SEGV),
         ("MONITOR.done=never,MONITOR.run_process=overflow", True, 1, "MONITOR.run_process",
          "crash", SEGV),

@@ -1,7 +1,7 @@
 """The SDK and the packages as their users meet them: the launcher and the
 SDK installed with `cmake --install`, a component author's project
 (tests/consumer) built against the installed package in plain C and in
-C++ with clang, the README's examples built the same way and the SDK's
+C++ with clang, the documented examples built the same way and the SDK's
 template project with gcc and with clang, their modules and tools
 installed beside the launcher, and the whole chain run from there; what
 the package and its Wine wrapper refuse; then the ZIP packages unpacked
@@ -37,7 +37,7 @@ TOOLCHAINS = {
               ["-DCMAKE_C_COMPILER=clang", "-DCMAKE_CXX_COMPILER=clang++"]),
 }
 # The compiler that builds each project: the consumer's C with gcc and its
-# C++ with clang, the README's examples with clang. The template is built
+# C++ with clang, the documented examples with clang. The template is built
 # with both.
 COMPILERS = {"C": "gcc", "CXX": "clang", "c": "clang", "cpp": "clang"}
 # The deck the in-process components read, by a name that only UTF-16
@@ -293,13 +293,13 @@ class ConsumerProject(SdkCase):
         self.assertEqual(recorder.records(harness.EDITOR)[0].argv[6], "from the recorder")
 
 
-class ReadmeExamples(SdkCase):
-    """The C and the C++ converter in the README, built with its CMake
-    lines against the installed package, each run by the launcher with the
-    scripted test library as editor and monitor."""
+class DocumentedExamples(SdkCase):
+    """The C and the C++ converter in docs/components.md, built with its
+    CMake lines against the installed package, each run by the launcher
+    with the scripted test library as editor and monitor."""
 
     def blocks(self):
-        with open(os.path.join(SOURCE_DIR, "README.md"), encoding="utf-8") as f:
+        with open(os.path.join(SOURCE_DIR, "docs", "components.md"), encoding="utf-8") as f:
             text = f.read().split("## Writing a component", 1)[1].split("\n## ", 1)[0]
         found = {}
         for block in text.split("```")[1::2]:
@@ -309,7 +309,7 @@ class ReadmeExamples(SdkCase):
         return found
 
     def test_the_find_package_line_takes_any_1x_package(self):
-        """The package is 1.1.0.0: the README's request for 1.0 finds it,
+        """The package is 1.1.0.0: the documented request for 1.0 finds it,
         a request for 2.0 does not."""
         [line] = [line for line in self.blocks()["cmake"].splitlines()
                   if line.startswith("find_package(")]
@@ -498,11 +498,11 @@ class Packages(unittest.TestCase):
                                      self.installed(component))
 
     def test_what_the_docs_name_is_in_the_product(self):
-        """Every link of README.md and docs/components.md, and every SDK
-        path they name, is in the product; the figures' bench scripts are
-        the source tree's."""
+        """Every link of README.md and of the user's documents in docs/,
+        and every SDK path they name, is in the product; the figures' bench
+        scripts are the source tree's."""
         product = self.names("product")
-        for document in ("README.md", "docs/components.md"):
+        for document in ("README.md", "docs/components.md", "docs/using.md"):
             with open(os.path.join(SOURCE_DIR, document), encoding="utf-8") as f:
                 text = "\n## ".join(section for section in f.read().split("\n## ")
                                      if not section.startswith("Measured figures"))
