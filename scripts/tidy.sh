@@ -1,7 +1,9 @@
 #!/bin/bash
 # Static analysis: clang-tidy with the checks in .clang-tidy over src/,
 # each file with the compile commands of the build that compiles it (the
-# Windows files through clang's mingw-w64 target). Fails on any finding.
+# Windows files through clang's mingw-w64 target), and the house's
+# direction (scripts/include_levels.py: no file includes one that stands
+# above it). Fails on any finding.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 for preset in native windows; do
@@ -26,5 +28,6 @@ tidy() {  # tidy BUILD-DIR [ARG...] -- FILE...
 }
 tidy build/native -- src/*.cpp src/check/*.cpp src/platform/*-posix.cpp
 tidy build/windows "${windows_args[@]}" -- src/platform/*-win32.cpp
+python3 scripts/include_levels.py || status=1
 [ $status -eq 0 ] && echo "clang-tidy: no findings in src/"
 exit $status

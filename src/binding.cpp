@@ -10,6 +10,25 @@ namespace tolvane {
 
 namespace {
 
+// Why a module did not load, in the launcher's words.
+Failure load_failure(const ComponentKind& kind, const std::string& path,
+                     const platform::LoadedModule& loaded) {
+  using Problem = platform::LoadedModule::Problem;
+  std::string message = path + ": ";
+  switch (loaded.problem) {
+    case Problem::no_file:
+      return Failure(kind.import_where, kind::binding, "no such component module: " + path);
+    case Problem::missing_library:
+      message += "a library that the module depends on is missing: ";
+      if (!loaded.missing_library.empty()) message += loaded.missing_library + ": ";
+      break;
+    case Problem::initialiser_threw: message += "its initialiser let a C++ exception out: "; break;
+    case Problem::none:
+    case Problem::other: break;
+  }
+  return Failure(kind.import_where, kind::binding, message + loaded.system_text);
+}
+
 std::string version_of(const tolvane_declaration& declaration) {
   return std::to_string(declaration.major) + "." + std::to_string(declaration.minor);
 }
@@ -31,14 +50,16 @@ void* ModuleFolder::symbol(const ComponentKind& kind, const char* name) {
     // Loading runs the module's initialisers: a crash there names it, and
     // so does an exception that one lets out through the loader.
     const CallInProgress in_progress(kind.import_where);
+    const std::string path = module_name(kind);
+    platform::LoadedModule loaded;
     try {
-      module = platform::load_module(kind.import_where, module_name(kind));
-      platform::take_over_abort(module);
-    } catch (const Failure&) {
-      throw;
+      loaded = platform::load_module(path);
     } catch (...) {
       throw failure_of_thrown(kind.import_where);
     }
+    if (loaded.module == nullptr) throw load_failure(kind, path, loaded);
+    platform::take_over_abort(loaded.module);
+    module = loaded.module;
   }
   return platform::find_symbol(module, name);
 }

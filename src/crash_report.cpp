@@ -8,6 +8,7 @@
 #include <iterator>
 #include <thread>
 
+#include "diagnostics.hpp"
 #include "failure.hpp"
 #include "platform/crashes.hpp"
 #include "platform/process.hpp"

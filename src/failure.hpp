@@ -1,14 +1,17 @@
-// The launcher's failure vocabulary. A Failure names where it arose, its
-// kind and a message; an ExitRequest carries a status and prints nothing.
-// Both travel untouched to the entry, which alone turns them into a
-// diagnostic and an exit status.
+// The launcher's failure vocabulary, pure and at the bottom of the house.
+// A Failure names where it arose, its kind and a message; an ExitRequest
+// carries a status and prints nothing. Both travel untouched to the entry,
+// which alone turns them into a diagnostic and an exit status
+// (diagnostics.hpp). A SystemError is what the system said of a failed
+// call: the platform layer gives it, and the layer above it makes it the
+// launcher's Failure.
 #pragma once
 
 #include <exception>
-#include <functional>
+#include <optional>
 #include <string>
-#include <string_view>
 #include <typeinfo>
+#include <utility>
 
 namespace tolvane {
 
@@ -56,12 +59,53 @@ class Failure : public std::exception {
   std::string message_;
 };
 
-// A failed system call: "API failed: TEXT (error CODE)", the system's own
-// text with its trailing line break and full stop removed. subject (the
-// file concerned) fills the text's "%1" insert; other inserts are dropped.
-Failure system_failure(std::string where, std::string kind, const std::string& api,
-                       unsigned long code, std::string_view system_text,
-                       std::string_view subject = {});
+// What the system said of a call that failed: the call, as what it was
+// given ("chdir('/jobs/beam')"); the system's code and its own words; the
+// file concerned, which fills the words' "%1"; and what the code stands
+// for, as far as the launcher tells codes apart.
+struct SystemError {
+  enum class Reason { not_found, not_a_folder, permission, broken_pipe, other };
+  std::string api;
+  unsigned long code = 0;
+  std::string text;
+  std::string subject;
+  Reason reason = Reason::other;
+};
+
+// A value, or what the system said of the call that could not give it.
+template <class T>
+class SystemResult {
+ public:
+  SystemResult(T value) : value_(std::move(value)) {}
+  SystemResult(SystemError error) : error_(std::move(error)) {}
+  explicit operator bool() const noexcept { return value_.has_value(); }
+  T& operator*() { return *value_; }
+  const SystemError& error() const { return *error_; }
+
+ private:
+  std::optional<T> value_;
+  std::optional<SystemError> error_;
+};
+
+// "API failed: TEXT (error CODE)", the system's text with its trailing
+// line break and full stop removed, its first insert filled with the
+// subject and the others dropped.
+std::string describe(const SystemError& error);
+
+// The kind of failure that a reason stands for ("FileNotFoundError", ...).
+const char* kind_of(SystemError::Reason reason);
+
+// The launcher's failure of a failed call, described, of the reason's kind
+// or of kind.
+Failure system_failure(std::string where, const SystemError& error);
+Failure system_failure(std::string where, std::string kind, const SystemError& error);
+
+// The value of a call, or its failure as where's.
+template <class T>
+T value_or_failure(std::string where, SystemResult<T> result) {
+  if (!result) throw system_failure(std::move(where), result.error());
+  return std::move(*result);
+}
 
 // Deliberately not a std::exception, so that no handler written for
 // errors can swallow it.
@@ -69,35 +113,11 @@ struct ExitRequest {
   int status;
 };
 
-// The single diagnostic line: "PROG: WHERE: KIND: MESSAGE", every line
-// end within them (those of the converter's output protocol) made a blank.
-std::string diagnostic(const std::string& program, const Failure& failure);
-
-// Writes the diagnostic on standard error, if that stream takes it; used
-// by the entry and for a failure that cannot travel to it (one on the
-// detached worker). Without memory for the line, it is written cut short
-// from fixed storage.
-void report_failure_on_stderr(const Failure& failure) noexcept;
-
-// The same line from fixed storage, cut at a fixed length: for when
-// nothing may be allocated (a crash, exhausted memory).
-void report_without_allocating(const char* where, const char* kind, const char* message) noexcept;
-
-// Keeps the program name that report_without_allocating gives, in fixed
-// storage (cut at a fixed length).
-void keep_program_name_for_reports(std::string_view program) noexcept;
-
 // Inside a catch handler: the exception being handled as a Failure of
 // where, named by its type ("std::runtime_error") with what() as its
 // message. For an exception that a component module lets out across the
 // C interface, and for anything else that reaches the entry.
 Failure failure_of_thrown(const char* where);
-
-// The one place where failures end: runs body and turns whatever it throws
-// into a diagnostic on standard error and an exit status: 0 when it
-// returns, an ExitRequest's own status, 1 for anything else. Nothing is
-// left to std::terminate.
-int exit_status_of(const std::function<void()>& body) noexcept;
 
 // The readable name of an exception's dynamic type ("std::bad_alloc").
 std::string exception_kind(const std::type_info& type);

@@ -8,8 +8,8 @@ namespace tolvane {
 
 ChainSetup ChainSetup::of_this_program() {
   ChainSetup setup;
-  setup.program_folder = program_directory();
-  setup.invocation_folder = invocation_directory();
+  setup.program_folder = tolvane::program_folder();
+  setup.invocation_folder = tolvane::invocation_folder();
   return setup;
 }
 

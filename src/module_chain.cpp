@@ -18,6 +18,7 @@
 #include "chain_observer.hpp"
 #include "component_calls.hpp"
 #include "crash_report.hpp"
+#include "diagnostics.hpp"
 #include "failure.hpp"
 #include "interruption.hpp"
 #include "main.hpp"

@@ -35,6 +35,7 @@ void end_at_deadline(platform::Child& child) {
 std::optional<std::uint32_t> wait_for_exit(platform::Child& child, const std::string& where,
                                            Deadline deadline) {
   const auto waited = child.wait(deadline, true);
+  if (waited == platform::Child::Wait::failed) throw system_failure(where, child.failure());
   if (waited == platform::Child::Wait::interrupted) end_after_interrupt(child, where);
   if (waited == platform::Child::Wait::timed_out) {
     end_at_deadline(child);
@@ -67,18 +68,24 @@ void start(platform::Child& child, const std::string& where, const std::string& 
            const std::vector<std::string>& argv, Sink output) {
   end_if_interrupted(where);
   check_arguments(where, argv);
-  if (auto failed = child.start(program, argv, output, Sink::inherited)) {
-    if (failed->kind() != kind::not_found)
-      platform::wait_for_interrupt(platform::Clock::now() + grace);
+  // Wine would cut a longer one short without a word.
+  if (const auto too_long = platform::command_line_too_long(argv))
+    throw Failure(where, kind::system,
+                  "the command line for " + program + " is " + std::to_string(too_long->length) +
+                      " characters long; Windows takes at most " + std::to_string(too_long->limit));
+  if (const auto failed = child.start(program, argv, output, Sink::inherited)) {
+    const bool missing = failed->reason == SystemError::Reason::not_found;
+    if (!missing) platform::wait_for_interrupt(platform::Clock::now() + grace);
     end_if_interrupted(where);
-    throw *std::move(failed);
+    if (missing) throw Failure(where, kind::not_found, "no such component executable: " + program);
+    throw system_failure(where, *failed);
   }
 }
 
 ConverterResult converted(const std::string& where, const std::string& program,
                           const std::vector<std::string>& argv, Deadline deadline,
                           const std::function<void(std::string_view)>& on_output) {
-  platform::Child child(where);
+  platform::Child child;
   start(child, where, program, argv, Sink::pipe);
   auto decoder = platform::make_output_decoder();
   LastLine last;
@@ -87,6 +94,7 @@ ConverterResult converted(const std::string& where, const std::string& program,
   bool valid = true;
   for (;;) {
     const auto event = child.read(chunk, deadline);
+    if (event == platform::Child::Event::failed) throw system_failure(where, child.failure());
     if (event == platform::Child::Event::interrupted) end_after_interrupt(child, where);
     if (event == platform::Child::Event::timed_out) {
       result.output_held_open =
@@ -130,7 +138,7 @@ std::string seconds_text(std::chrono::milliseconds duration) {
 
 std::optional<std::uint32_t> run_tool(const std::string& where, const std::string& program,
                                       const std::vector<std::string>& argv, Deadline deadline) {
-  platform::Child child(where);
+  platform::Child child;
   start(child, where, program, argv, Sink::inherited);
   return wait_for_exit(child, where, deadline);
 }

@@ -1,20 +1,18 @@
 #include "windows_errors.hpp"
 
-#include "failure.hpp"
-
 namespace tolvane::windows_errors {
 
-const char* kind_of(std::uint32_t code) {
+SystemError::Reason reason_of(std::uint32_t code) {
   switch (code) {
     case file_not_found:
     case path_not_found:
     case invalid_drive:
-    case bad_netpath: return kind::not_found;
-    case directory: return kind::not_a_directory;
-    case access_denied: return kind::permission;
+    case bad_netpath: return SystemError::Reason::not_found;
+    case directory: return SystemError::Reason::not_a_folder;
+    case access_denied: return SystemError::Reason::permission;
     case broken_pipe:
-    case no_data: return kind::broken_pipe;
-    default: return kind::system;
+    case no_data: return SystemError::Reason::broken_pipe;
+    default: return SystemError::Reason::other;
   }
 }
 

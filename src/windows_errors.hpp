@@ -1,10 +1,12 @@
 // What Windows error codes mean to the launcher, kept apart from the
-// Windows platform file so that every host can test it: the kind of
-// failure a code stands for, and which codes say that a volume cannot
-// report a final path.
+// Windows platform file so that every host can test it: what a code
+// stands for, and which codes say that a volume cannot report a final
+// path.
 #pragma once
 
 #include <cstdint>
+
+#include "failure.hpp"
 
 namespace tolvane::windows_errors {
 
@@ -26,8 +28,8 @@ enum Code : std::uint32_t {
   unrecognized_volume = 1005,
 };
 
-// The failure kind that a code stands for ("FileNotFoundError", ...).
-const char* kind_of(std::uint32_t code);
+// What a code stands for, as far as the launcher tells codes apart.
+SystemError::Reason reason_of(std::uint32_t code);
 
 // Which step of the final-path query failed: opening the file, or asking
 // for the final path of the file once open.

@@ -5,9 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "../Tolvane.hpp"
+#include "../diagnostics.hpp"
 #include "../failure.hpp"
 #include "../platform/console.hpp"
+#include "../platform/entry.hpp"
 #include "../process_info.hpp"
 #include "options.hpp"
 #include "runner.hpp"

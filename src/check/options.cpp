@@ -8,6 +8,7 @@
 
 #include <tolvane/component.hpp>
 
+#include "../diagnostics.hpp"
 #include "../failure.hpp"
 #include "../platform/console.hpp"
 #include "../platform/file_system.hpp"
@@ -97,7 +98,7 @@ Required required_of(const std::string& text) {
 
 // The deck the runs copy: a file that is there and can be read.
 std::string deck_text_of(const std::string& path) {
-  if (platform::is_directory(path)) usage_error("argument --deck: a folder, not a deck: " + path);
+  if (platform::is_folder(path)) usage_error("argument --deck: a folder, not a deck: " + path);
   std::ifstream in(component::fs_path(path), std::ios::binary);
   std::string text;
   if (platform::is_file(path) && in)
@@ -140,14 +141,13 @@ Options parse_options(const std::vector<std::string>& words) {
       return words[++i];
     };
     if (word == "-h" || word == "--help") {
-      platform::write_text(Stream::out, help());
+      write_or_fail(Stream::out, help());
       throw ExitRequest{0};
     }
     if (word == "--version") {
-      platform::write_text(Stream::out, program_name() +
-                                            " " TOLVANE_VERSION " (component interface " +
-                                            std::to_string(TOLVANE_INTERFACE_MAJOR) + "." +
-                                            std::to_string(TOLVANE_INTERFACE_MINOR) + ")\n");
+      write_or_fail(Stream::out, program_name() + " " TOLVANE_VERSION " (component interface " +
+                                     std::to_string(TOLVANE_INTERFACE_MAJOR) + "." +
+                                     std::to_string(TOLVANE_INTERFACE_MINOR) + ")\n");
       throw ExitRequest{0};
     }
     if (word == "--list")

@@ -4,6 +4,7 @@
 #include <iterator>
 #include <utility>
 
+#include "../diagnostics.hpp"
 #include "../heading.hpp"
 #include "../platform/console.hpp"
 #include "../process_info.hpp"

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 
+#include "../diagnostics.hpp"
 #include "../heading.hpp"
 #include "../process_info.hpp"
 

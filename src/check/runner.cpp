@@ -10,6 +10,7 @@
 #include <tolvane/component.hpp>
 
 #include "../binding.hpp"
+#include "../diagnostics.hpp"
 #include "../failure.hpp"
 #include "../os.hpp"
 #include "../platform/child.hpp"
@@ -17,6 +18,7 @@
 #include "../platform/file_system.hpp"
 #include "../platform/modules.hpp"
 #include "../platform/process.hpp"
+#include "../process_info.hpp"
 #include "../tool_runs.hpp"
 #include "in_process.hpp"
 #include "report.hpp"
@@ -105,17 +107,17 @@ void tally_death(const Run& run, const std::string& label, const RunLines& lines
 void run_in_child(std::size_t index, const std::string& label, const RunSetting& setting,
                   Tally& tally) {
   const Run& run = all_runs()[index];
-  const std::string self = platform::executable_path();
+  const std::string& self = invocation_path();
   // The words a launcher gets, so that a component that reads the
   // process's command line sees what it would see there.
   std::vector<std::string> argv = {self, setting.deck};
   if (run.nogui) argv.push_back("-nogui");
-  platform::set_environment(run_variable, spec_of(index, setting));
-  platform::Child child(label);
+  os::setenv(run_variable, spec_of(index, setting));
+  platform::Child child;
   auto not_started = child.start(self, argv, platform::Child::Sink::pipe,
                                  platform::Child::Sink::pipe, platform::Child::Group::own);
-  platform::set_environment(run_variable, std::nullopt);
-  if (not_started) throw *std::move(not_started);
+  os::setenv(run_variable, std::nullopt);
+  if (not_started) throw system_failure(label, *not_started);
 
   // A run's own watchdog ends a call that does not return; this one is for
   // a run that cannot even do that.
@@ -128,6 +130,7 @@ void run_in_child(std::size_t index, const std::string& label, const RunSetting&
   for (;;) {
     const auto event = child.read(chunk, std::min(deadline, Clock::now() + 200ms));
     if (event == platform::Child::Event::end) break;
+    if (event == platform::Child::Event::failed) throw system_failure(label, child.failure());
     if (event == platform::Child::Event::data) {
       if (lines.feed(chunk)) deadline = Clock::now() + backstop;
       continue;
@@ -210,12 +213,12 @@ int check_layout(const Options& options) {
         continue;
       std::string name = check.name;
       name.resize(std::max<std::size_t>(name.size() + 2, 30), ' ');
-      platform::write_text(Stream::out, name + check.description + "\n");
+      write_or_fail(Stream::out, name + check.description + "\n");
     }
     return 0;
   }
   const std::string dir = os::path::abspath(options.dir);
-  if (!platform::is_directory(dir)) usage_error("DIR is not a folder: " + dir);
+  if (!platform::is_folder(dir)) usage_error("DIR is not a folder: " + dir);
   if (options.filter && std::none_of(all_checks().begin(), all_checks().end(), [&](const Check& c) {
         return std::string(c.name).find(*options.filter) != std::string::npos;
       }))
@@ -226,11 +229,10 @@ int check_layout(const Options& options) {
                    [](bool b) { return b; }) &&
       std::none_of(std::begin(setting.tool_present), std::end(setting.tool_present),
                    [](bool b) { return b; })) {
-    platform::write_text(Stream::out,
-                         "FAIL layout: no component in " + dir +
-                             ". Fix: put the tools in tools/ (inp_converter.exe, editor.exe, "
-                             "monitor.exe) or the modules in inp_converter/main, editor/gui, "
-                             "monitor/gui (docs/components.md)\n");
+    write_or_fail(Stream::out, "FAIL layout: no component in " + dir +
+                                   ". Fix: put the tools in tools/ (inp_converter.exe, editor.exe, "
+                                   "monitor.exe) or the modules in inp_converter/main, editor/gui, "
+                                   "monitor/gui (docs/components.md)\n");
     return 1;
   }
   const std::vector<const Check*> chosen = chosen_checks(options, setting);
@@ -261,13 +263,13 @@ int check_layout(const Options& options) {
     std::ofstream(component::fs_path(*options.junit), std::ios::binary)
         << tally.junit(chosen, options.strict);
   }
-  platform::write_text(Stream::out, tally.text(chosen, options.only_failed));
+  write_or_fail(Stream::out, tally.text(chosen, options.only_failed));
   return tally.status(chosen, options.strict);
 }
 
 int run_child(const std::string& spec, const std::vector<std::string>& words) {
   // Nothing the run starts is to take itself for a run.
-  platform::set_environment(run_variable, std::nullopt);
+  os::setenv(run_variable, std::nullopt);
   std::size_t fields[3] = {};
   std::size_t at = 0;
   for (std::size_t& field : fields) {

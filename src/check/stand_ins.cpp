@@ -24,7 +24,7 @@ std::atomic<bool> monitor_unattended{false};
 // Makes the model folder of the deck unless it is there; whether it did.
 bool make_model_folder(const std::string& deck) {
   const std::string model = model_path_of(deck);
-  if (platform::is_directory(model)) return false;
+  if (platform::is_folder(model)) return false;
   std::error_code ignored;
   std::filesystem::create_directories(fs_path(model), ignored);
   return true;

@@ -11,10 +11,10 @@
 #include "../failure.hpp"
 #include "../heading.hpp"
 #include "../main.hpp"
-#include "../platform/console.hpp"
+#include "../os.hpp"
 #include "../platform/file_system.hpp"
 #include "../platform/output_decoder.hpp"
-#include "../platform/process.hpp"
+#include "../process_info.hpp"
 #include "../utf.hpp"
 #include "call_watch.hpp"
 #include "runs.hpp"
@@ -67,11 +67,10 @@ class ToolWatch final : public ChainObserver {
 
   void calling(const char* where) override {
     const Role role = role_of(where);
-    if (role == Role::editor) model_before_editor_ = platform::is_directory(model());
+    if (role == Role::editor) model_before_editor_ = platform::is_folder(model());
     if (role == Role::monitor) decide("model-tool.folder", model_folder_verdict());
     // A stand-in is this executable, told so by its environment alone.
-    if (!setting_.present(Form::tools, role))
-      platform::set_environment(stand_in_variable, kind_of(role).name);
+    if (!setting_.present(Form::tools, role)) os::setenv(stand_in_variable, kind_of(role).name);
     calls_.begun(where);
   }
 
@@ -168,12 +167,12 @@ class ToolWatch final : public ChainObserver {
   std::string model() const { return model_path_of(setting_.deck); }
 
   void tool_over(const char* where) {
-    platform::set_environment(stand_in_variable, std::nullopt);
+    os::setenv(stand_in_variable, std::nullopt);
     calls_.ended(where);
   }
 
   Verdict model_folder_verdict() const {
-    if (!platform::is_directory(model()))
+    if (!platform::is_folder(model()))
       throw Stop{find_check("model-tool.folder"),
                  failed("the model folder " + model() +
                             " does not exist once inp_converter.exe and editor.exe have ended",
@@ -280,7 +279,7 @@ void run_tools(const Run& run, const RunSetting& setting, RunReport& report) {
   launcher.chain.tool_program = [&setting](const ComponentKind& kind) {
     if (setting.present(Form::tools, kind.role))
       return os::path::join(os::path::join(setting.dir, tools_folder), kind.tool);
-    return platform::executable_path();
+    return invocation_path();
   };
   launcher.chain.observer = watch;
   launcher.chain.tool_limit = setting.timeout;

@@ -1,4 +1,4 @@
-// A component executable as a child process natively: posix_spawn of the
+// A tool as a child process natively: posix_spawn of the
 // absolute path with exactly the argument vector, only descriptors 0, 1
 // and 2 passed, and the converter's output on a non-blocking pipe that an
 // interrupt can cut short.
@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "child.hpp"
+#include "interrupts-posix.hpp"
 #include "support-posix.hpp"
 
 extern char** environ;
@@ -22,12 +23,12 @@ namespace tolvane::platform {
 const std::uint32_t interrupted_exit_code = 128 + SIGINT;
 
 struct Child::State {
-  std::string where;  // the component, named in every failure
   pid_t pid = -1;
   int out_fd = -1;
   bool own_group = false;  // the child leads a process group of its own
   bool reaped = false;
   int status = 0;
+  SystemError failure;
 
   bool poll_exit() {
     if (reaped) return true;
@@ -94,19 +95,21 @@ struct SpawnSetup {
 
 }  // namespace
 
-Child::Child(const std::string& where) : state_(std::make_unique<State>()) {
-  state_->where = where;
+// No limit of its own: what the system takes is said by posix_spawn.
+std::optional<TooLong> command_line_too_long(const std::vector<std::string>&) {
+  return std::nullopt;
+}
+
+Child::Child() : state_(std::make_unique<State>()) {
   state_->reaped = true;  // until a child runs
 }
 
-std::optional<Failure> Child::start(const std::string& program,
-                                    const std::vector<std::string>& argv, Sink output, Sink errors,
-                                    Group group) {
-  const std::string& where = state_->where;
+std::optional<SystemError> Child::start(const std::string& program,
+                                        const std::vector<std::string>& argv, Sink output,
+                                        Sink errors, Group group) {
   const bool capture_output = output == Sink::pipe;
   int out_pipe[2] = {-1, -1};
-  if (capture_output && ::pipe2(out_pipe, O_CLOEXEC) != 0)
-    return posix::failure(where, "pipe2", errno);
+  if (capture_output && ::pipe2(out_pipe, O_CLOEXEC) != 0) return posix::error("pipe2", errno);
   const auto close_pipe = [&] {
     for (int& fd : out_pipe)
       if (fd >= 0) ::close(std::exchange(fd, -1));
@@ -115,7 +118,7 @@ std::optional<Failure> Child::start(const std::string& program,
   SpawnSetup setup;
   if (const auto failed = setup.prepare(out_pipe[1], output, errors, group == Group::own)) {
     close_pipe();
-    return posix::failure(where, failed->first, failed->second);
+    return posix::error(failed->first, failed->second);
   }
   std::vector<char*> words;
   words.reserve(argv.size() + 1);
@@ -127,9 +130,7 @@ std::optional<Failure> Child::start(const std::string& program,
   if (capture_output) ::close(std::exchange(out_pipe[1], -1));
   if (error != 0) {
     close_pipe();
-    if (error == ENOENT)
-      return Failure(where, kind::not_found, "no such component executable: " + program);
-    return posix::failure(where, "posix_spawn('" + program + "')", error);
+    return posix::error("posix_spawn('" + program + "')", error);
   }
   state_->pid = pid;
   state_->own_group = group == Group::own;
@@ -168,7 +169,10 @@ Child::Event Child::read(std::string& chunk, std::optional<Clock::time_point> de
       return Event::data;
     }
     if (n == 0) return Event::end;
-    if (errno != EINTR && errno != EAGAIN) throw posix::failure(state_->where, "read", errno);
+    if (errno != EINTR && errno != EAGAIN) {
+      state_->failure = posix::error("read", errno);
+      return Event::failed;
+    }
     posix::wait_for_wake(deadline, state_->out_fd);
   }
 }
@@ -186,6 +190,8 @@ void Child::terminate() {
   if (state_->own_group) ::kill(-state_->pid, SIGKILL);
   if (!state_->reaped) ::kill(state_->pid, SIGKILL);
 }
+
+const SystemError& Child::failure() const { return state_->failure; }
 
 std::uint32_t Child::exit_code() const {
   if (WIFEXITED(state_->status)) return static_cast<std::uint32_t>(WEXITSTATUS(state_->status));

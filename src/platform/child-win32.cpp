@@ -1,4 +1,4 @@
-// A component executable as a child process on Windows: CreateProcessW
+// A tool as a child process on Windows: CreateProcessW
 // with the launcher's quoting, exactly the three standard handles passed,
 // and the converter's output on an overlapped pipe, so that an interrupt
 // can cut a read short.
@@ -10,6 +10,7 @@
 
 #include "../command_line.hpp"
 #include "child.hpp"
+#include "interrupts-win32.hpp"
 #include "support-win32.hpp"
 
 namespace tolvane::platform {
@@ -19,7 +20,6 @@ using win32::wide;
 const std::uint32_t interrupted_exit_code = 0xC000013A;
 
 struct Child::State {
-  std::string where;  // the component, named in every failure
   HANDLE process = nullptr;
   HANDLE job = nullptr;  // Group::own: the child and all it starts
   HANDLE out_read = INVALID_HANDLE_VALUE;
@@ -27,6 +27,7 @@ struct Child::State {
   OVERLAPPED overlapped{};
   bool exited = false;
   DWORD code = 0;
+  SystemError failure;
 
   State() = default;
   State(const State&) = delete;
@@ -68,8 +69,7 @@ std::atomic<unsigned> pipe_serial{0};
 // a plain, non-inheritable write end for the child.
 // The name is hard to guess and the pipe takes one local client, so that
 // no other process can take the child's place on it.
-std::optional<Failure> make_output_pipe(const std::string& where, HANDLE& read_end,
-                                        HANDLE& write_end) {
+std::optional<SystemError> make_output_pipe(HANDLE& read_end, HANDLE& write_end) {
   LARGE_INTEGER now{};
   QueryPerformanceCounter(&now);
   const std::wstring name = L"\\\\.\\pipe\\tolvane-" + std::to_wstring(GetCurrentProcessId()) +
@@ -79,15 +79,14 @@ std::optional<Failure> make_output_pipe(const std::string& where, HANDLE& read_e
       name.c_str(), PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
       PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1, 0, 1 << 20,
       0, nullptr);
-  if (read_end == INVALID_HANDLE_VALUE)
-    return win32::failure(where, "CreateNamedPipeW", GetLastError());
+  if (read_end == INVALID_HANDLE_VALUE) return win32::error("CreateNamedPipeW", GetLastError());
   write_end = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                           FILE_ATTRIBUTE_NORMAL, nullptr);
   if (write_end == INVALID_HANDLE_VALUE) {
     const DWORD code = GetLastError();
     CloseHandle(read_end);
     read_end = INVALID_HANDLE_VALUE;
-    return win32::failure(where, "CreateFileW(pipe)", code);
+    return win32::error("CreateFileW(pipe)", code);
   }
   return std::nullopt;
 }
@@ -123,31 +122,29 @@ ReadWait wait_for_read(HANDLE read_done, std::optional<Clock::time_point> deadli
 
 }  // namespace
 
-Child::Child(const std::string& where) : state_(std::make_unique<State>()) {
-  state_->where = where;
+std::optional<TooLong> command_line_too_long(const std::vector<std::string>& argv) {
+  const std::size_t length = win32::wide(join_command_line(argv)).size();
+  if (length <= longest_command_line) return std::nullopt;
+  return TooLong{length, longest_command_line};
 }
 
-std::optional<Failure> Child::start(const std::string& program,
-                                    const std::vector<std::string>& argv, Sink output, Sink errors,
-                                    Group group) {
-  const std::string& where = state_->where;
+Child::Child() : state_(std::make_unique<State>()) {}
+
+std::optional<SystemError> Child::start(const std::string& program,
+                                        const std::vector<std::string>& argv, Sink output,
+                                        Sink errors, Group group) {
   const bool capture_output = output == Sink::pipe;
   // The application name is always given: with none, an unquoted path with
   // blanks would be tried piece by piece.
   const std::wstring application = wide(program);
   std::wstring command_line = wide(join_command_line(argv));
-  if (command_line.size() > longest_command_line)
-    return Failure(
-        where, kind::system,
-        "the command line for " + program + " is " + std::to_string(command_line.size()) +
-            " characters long; Windows takes at most " + std::to_string(longest_command_line));
 
   // Before the child exists, so that no failure can leave it running.
   state_->read_done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  if (state_->read_done == nullptr) return win32::failure(where, "CreateEventW", GetLastError());
+  if (state_->read_done == nullptr) return win32::error("CreateEventW", GetLastError());
   OwnedHandle pipe_write;
   if (capture_output)
-    if (auto failed = make_output_pipe(where, state_->out_read, pipe_write.handle)) return failed;
+    if (auto failed = make_output_pipe(state_->out_read, pipe_write.handle)) return failed;
 
   const auto sunk = [&](Sink sink, DWORD own) {
     return sink == Sink::pipe ? pipe_write.handle : GetStdHandle(own);
@@ -171,14 +168,14 @@ std::optional<Failure> Child::start(const std::string& program,
   std::vector<char> list_storage(list_size);
   auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(list_storage.data());
   if (!InitializeProcThreadAttributeList(list, 1, 0, &list_size))
-    return win32::failure(where, "InitializeProcThreadAttributeList", GetLastError());
+    return win32::error("InitializeProcThreadAttributeList", GetLastError());
   struct DeleteList {
     LPPROC_THREAD_ATTRIBUTE_LIST list;
     ~DeleteList() { DeleteProcThreadAttributeList(list); }
   } delete_list{list};
   if (count > 0 && !UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited,
                                               count * sizeof(HANDLE), nullptr, nullptr))
-    return win32::failure(where, "UpdateProcThreadAttribute", GetLastError());
+    return win32::error("UpdateProcThreadAttribute", GetLastError());
 
   STARTUPINFOEXW startup{};
   startup.StartupInfo.cb = sizeof startup;
@@ -191,31 +188,27 @@ std::optional<Failure> Child::start(const std::string& program,
   if (group == Group::own) {
     // Suspended until it is in the job, so that nothing it starts escapes.
     state_->job = CreateJobObjectW(nullptr, nullptr);
-    if (state_->job == nullptr) return win32::failure(where, "CreateJobObjectW", GetLastError());
+    if (state_->job == nullptr) return win32::error("CreateJobObjectW", GetLastError());
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
     limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
     if (!SetInformationJobObject(state_->job, JobObjectExtendedLimitInformation, &limits,
                                  sizeof limits))
-      return win32::failure(where, "SetInformationJobObject", GetLastError());
+      return win32::error("SetInformationJobObject", GetLastError());
   }
   PROCESS_INFORMATION info{};
   const DWORD flags = EXTENDED_STARTUPINFO_PRESENT | (state_->job ? CREATE_SUSPENDED : 0);
   const BOOL started = CreateProcessW(application.c_str(), command_line.data(), nullptr, nullptr,
                                       TRUE, flags, nullptr, nullptr, &startup.StartupInfo, &info);
   const DWORD code = GetLastError();
-  if (!started) {
-    if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
-      return Failure(where, kind::not_found, "no such component executable: " + program);
-    return win32::failure(where, "CreateProcessW('" + program + "')", code, program);
-  }
+  if (!started) return win32::error("CreateProcessW('" + program + "')", code, program);
   state_->process = info.hProcess;
   if (state_->job) {
     const BOOL assigned = AssignProcessToJobObject(state_->job, info.hProcess);
     const DWORD assign_error = GetLastError();
     if (!assigned || ResumeThread(info.hThread) == static_cast<DWORD>(-1)) {
       CloseHandle(info.hThread);
-      return win32::failure(where, assigned ? "ResumeThread" : "AssignProcessToJobObject",
-                            assigned ? GetLastError() : assign_error);
+      return win32::error(assigned ? "ResumeThread" : "AssignProcessToJobObject",
+                          assigned ? GetLastError() : assign_error);
     }
   }
   CloseHandle(info.hThread);
@@ -248,7 +241,8 @@ Child::Event Child::read(std::string& chunk, std::optional<Clock::time_point> de
           }
           if (waited == ReadWait::interrupted) return Event::interrupted;
           if (waited == ReadWait::timed_out) return Event::timed_out;
-          throw win32::failure(state_->where, "WaitForMultipleObjects", wait_error);
+          state_->failure = win32::error("WaitForMultipleObjects", wait_error);
+          return Event::failed;
         }
         if (GetOverlappedResult(state_->out_read, &state_->overlapped, &got, TRUE))
           code = ERROR_SUCCESS;
@@ -256,8 +250,10 @@ Child::Event Child::read(std::string& chunk, std::optional<Clock::time_point> de
           code = GetLastError();
       }
       if (code == ERROR_BROKEN_PIPE) return Event::end;
-      if (code != ERROR_SUCCESS && code != ERROR_MORE_DATA)
-        throw win32::failure(state_->where, "ReadFile", code);
+      if (code != ERROR_SUCCESS && code != ERROR_MORE_DATA) {
+        state_->failure = win32::error("ReadFile", code);
+        return Event::failed;
+      }
     }
     if (got > 0) {
       chunk.resize(got);
@@ -281,7 +277,8 @@ Child::Wait Child::wait(std::optional<Clock::time_point> deadline, bool interrup
     } else if (r == WAIT_OBJECT_0 + 1) {
       if (!win32::interrupt_recorded()) ResetEvent(win32::interrupt_event());
     } else {
-      throw win32::failure(state_->where, "WaitForMultipleObjects", GetLastError());
+      state_->failure = win32::error("WaitForMultipleObjects", GetLastError());
+      return Wait::failed;
     }
   }
 }
@@ -292,5 +289,7 @@ void Child::terminate() {
 }
 
 std::uint32_t Child::exit_code() const { return state_->code; }
+
+const SystemError& Child::failure() const { return state_->failure; }
 
 }  // namespace tolvane::platform

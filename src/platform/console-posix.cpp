@@ -40,9 +40,9 @@ int write_all(Stream stream, std::string_view text) {
 
 }  // namespace
 
-void write_text(Stream stream, std::string_view text) {
-  if (const int error = write_all(stream, text))
-    throw posix::failure(stream == Stream::out ? "stdout" : "stderr", "write", error);
+std::optional<SystemError> write_text(Stream stream, std::string_view text) {
+  if (const int code = write_all(stream, text)) return posix::error("write", code);
+  return std::nullopt;
 }
 
 void write_text_if_possible(Stream stream, std::string_view text) noexcept {
@@ -60,9 +60,11 @@ std::optional<std::string> environment(const char* name) {
   return std::nullopt;
 }
 
-void set_environment(const char* name, const std::optional<std::string>& value) {
+std::optional<SystemError> set_environment(const char* name,
+                                           const std::optional<std::string>& value) {
   const int failed = value ? ::setenv(name, value->c_str(), 1) : ::unsetenv(name);
-  if (failed != 0) throw posix::failure("environment", value ? "setenv" : "unsetenv", errno);
+  if (failed != 0) return posix::error(value ? "setenv" : "unsetenv", errno);
+  return std::nullopt;
 }
 
 }  // namespace tolvane::platform

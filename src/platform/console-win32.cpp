@@ -75,9 +75,10 @@ std::optional<WriteError> write_stream(Stream stream, std::string_view text) noe
 
 }  // namespace
 
-void write_text(Stream stream, std::string_view text) {
-  if (const auto error = write_stream(stream, text))
-    throw win32::failure(stream == Stream::out ? "stdout" : "stderr", error->api, error->code);
+std::optional<SystemError> write_text(Stream stream, std::string_view text) {
+  if (const auto refused = write_stream(stream, text))
+    return win32::error(refused->api, refused->code);
+  return std::nullopt;
 }
 
 void write_text_if_possible(Stream stream, std::string_view text) noexcept {
@@ -102,12 +103,14 @@ std::optional<std::string> environment(const char* name) {
   return std::string();
 }
 
-void set_environment(const char* name, const std::optional<std::string>& value) {
-  if (SetEnvironmentVariableW(wide(name).c_str(), value ? wide(*value).c_str() : nullptr)) return;
+std::optional<SystemError> set_environment(const char* name,
+                                           const std::optional<std::string>& value) {
+  if (SetEnvironmentVariableW(wide(name).c_str(), value ? wide(*value).c_str() : nullptr))
+    return std::nullopt;
   const DWORD code = GetLastError();
   // Removing what is not there leaves it as it should be.
-  if (!value && code == ERROR_ENVVAR_NOT_FOUND) return;
-  throw win32::failure("environment", "SetEnvironmentVariableW", code);
+  if (!value && code == ERROR_ENVVAR_NOT_FOUND) return std::nullopt;
+  return win32::error("SetEnvironmentVariableW", code);
 }
 
 }  // namespace tolvane::platform

@@ -5,15 +5,17 @@
 #include <string>
 #include <string_view>
 
+#include "../failure.hpp"
+
 namespace tolvane::platform {
 
 enum class Stream { out, err };
 
 // Writes UTF-8 text whose lines end in "\n", with the platform's line
 // break. A console gets the wide console API; a pipe or file gets UTF-8.
-// A stream that refuses the text (a full disk, a closed pipe) is a Failure
-// naming the stream.
-void write_text(Stream stream, std::string_view text);
+// What the system said when the stream refused the text (a full disk, a
+// closed pipe).
+std::optional<SystemError> write_text(Stream stream, std::string_view text);
 // The same for text that has nowhere else to go: a refusal is ignored.
 // Allocates nothing, so that a crash can be reported with it.
 void write_text_if_possible(Stream stream, std::string_view text) noexcept;
@@ -23,6 +25,7 @@ std::optional<int> console_width();
 std::optional<std::string> environment(const char* name);
 // Sets a variable of the process's environment, which the children it
 // starts from now on inherit; nullopt removes it.
-void set_environment(const char* name, const std::optional<std::string>& value);
+std::optional<SystemError> set_environment(const char* name,
+                                           const std::optional<std::string>& value);
 
 }  // namespace tolvane::platform

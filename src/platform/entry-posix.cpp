@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "../Tolvane.hpp"
+#include "entry.hpp"
 #include "process.hpp"
 
 int main(int argc, char** argv) {

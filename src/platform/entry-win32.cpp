@@ -5,8 +5,8 @@
 #include <utility>
 #include <vector>
 
-#include "../Tolvane.hpp"
 #include "../utf.hpp"
+#include "entry.hpp"
 #include "process.hpp"
 
 // The runtime must not expand "*.inp" into file names.

@@ -1,4 +1,4 @@
-// The current directory and the path queries natively.
+// The current folder and the path queries natively.
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,27 +14,30 @@ namespace tolvane::platform {
 
 const paths::Flavour path_flavour = paths::Flavour::posix;
 
-std::string current_directory() {
+SystemResult<std::string> current_folder() {
   std::string buffer(256, '\0');
   while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
-    if (errno != ERANGE) throw posix::failure("getcwd", "getcwd", errno);
+    if (errno != ERANGE) return posix::error("getcwd", errno);
     buffer.resize(buffer.size() * 2);
   }
   buffer.resize(std::strlen(buffer.c_str()));
   return buffer;
 }
 
-void change_directory(const std::string& path) {
-  if (::chdir(path.c_str()) != 0) throw posix::failure("chdir", "chdir('" + path + "')", errno);
+std::optional<SystemError> change_folder(const std::string& path) {
+  if (::chdir(path.c_str()) != 0) return posix::error("chdir('" + path + "')", errno);
+  return std::nullopt;
 }
 
-std::string absolute_path(const std::string& path) {
-  return paths::absolute_posix(path, current_directory());
+SystemResult<std::string> absolute_path(const std::string& path) {
+  auto current = current_folder();
+  if (!current) return current;
+  return paths::absolute_posix(path, *current);
 }
 
-std::string final_path(const std::string& path) {
+SystemResult<std::string> final_path(const std::string& path) {
   char* resolved = ::realpath(path.c_str(), nullptr);
-  if (resolved == nullptr) throw posix::failure("realpath", "realpath('" + path + "')", errno);
+  if (resolved == nullptr) return posix::error("realpath('" + path + "')", errno);
   std::string result(resolved);
   std::free(resolved);
   return result;
@@ -47,7 +50,7 @@ bool is_file(const std::string& path) {
   return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
-bool is_directory(const std::string& path) {
+bool is_folder(const std::string& path) {
   struct stat info {};
   return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }

@@ -1,4 +1,4 @@
-// The current directory and the path queries on Windows.
+// The current folder and the path queries on Windows.
 
 #include <windows.h>
 
@@ -13,19 +13,20 @@ using win32::wide;
 
 const paths::Flavour path_flavour = paths::Flavour::windows;
 
-std::string current_directory() {
-  return narrow(win32::grown("getcwd", "GetCurrentDirectoryW",
-                             [](wchar_t* b, DWORD size) { return GetCurrentDirectoryW(size, b); }));
+SystemResult<std::string> current_folder() {
+  auto current = win32::grown("GetCurrentDirectoryW",
+                              [](wchar_t* b, DWORD size) { return GetCurrentDirectoryW(size, b); });
+  if (!current) return current.error();
+  return narrow(*current);
 }
 
-void change_directory(const std::string& path) {
-  if (!SetCurrentDirectoryW(wide(path).c_str())) {
-    const DWORD code = GetLastError();
-    throw win32::failure("chdir", "SetCurrentDirectoryW('" + path + "')", code, path);
-  }
+std::optional<SystemError> change_folder(const std::string& path) {
+  if (SetCurrentDirectoryW(wide(path).c_str())) return std::nullopt;
+  const DWORD code = GetLastError();
+  return win32::error("SetCurrentDirectoryW('" + path + "')", code, path);
 }
 
-std::string absolute_path(const std::string& path) {
+SystemResult<std::string> absolute_path(const std::string& path) {
   const std::string normal = paths::normalize(path_flavour, path);
   const std::wstring wide_normal = wide(normal);
   DWORD error = ERROR_SUCCESS;
@@ -36,11 +37,13 @@ std::string absolute_path(const std::string& path) {
           error))
     return narrow(*full);
   // Text that the call cannot place (Wine gives nothing for " ") is still
-  // a name in the current directory: the derivation never fails.
-  return paths::join(path_flavour, current_directory(), normal);
+  // a name in the current folder.
+  auto current = current_folder();
+  if (!current) return current;
+  return paths::join(path_flavour, *current, normal);
 }
 
-std::string final_path(const std::string& path) {
+SystemResult<std::string> final_path(const std::string& path) {
   const HANDLE h = CreateFileW(wide(path).c_str(), FILE_READ_ATTRIBUTES,
                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
@@ -62,8 +65,7 @@ std::string final_path(const std::string& path) {
   if (windows_errors::cannot_report_final_path(error,
                                                opened ? FinalPathStep::query : FinalPathStep::open))
     return absolute_path(path);
-  throw win32::failure(
-      "realpath",
+  return win32::error(
       opened ? "GetFinalPathNameByHandleW('" + path + "')" : "CreateFileW('" + path + "')", error,
       path);
 }
@@ -86,7 +88,7 @@ bool is_file(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-bool is_directory(const std::string& path) {
+bool is_folder(const std::string& path) {
   const DWORD attributes = attributes_of(path);
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }

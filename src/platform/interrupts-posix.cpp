@@ -2,6 +2,8 @@
 // records it, and a self-pipe wakes whatever wait the main thread is in
 // (SIGCHLD pokes it too, for the waits on a child).
 
+#include "interrupts-posix.hpp"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -53,8 +55,8 @@ void record_interrupt() {
   poke_wake_pipe();
 }
 
-void posix::start_recording_interrupts() {
-  if (::pipe2(wake_pipe, O_CLOEXEC | O_NONBLOCK) != 0) throw failure("start-up", "pipe2", errno);
+std::optional<SystemError> start_recording_interrupts() {
+  if (::pipe2(wake_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return posix::error("pipe2", errno);
   struct sigaction current {};
   ::sigaction(SIGINT, nullptr, &current);
   // A launcher started with SIGINT ignored (a background job) keeps it so,
@@ -64,6 +66,7 @@ void posix::start_recording_interrupts() {
   if (current.sa_handler != SIG_IGN) install(SIGINT, on_sigint, SA_RESTART);
   install(SIGCHLD, on_sigchld, SA_NOCLDSTOP | SA_RESTART);
   install(SIGPIPE, SIG_IGN, 0);
+  return std::nullopt;
 }
 
 bool posix::interrupt_recorded() { return interrupt_flag.load(); }

@@ -1,11 +1,12 @@
 // Ctrl-C on Windows: the console's handler records it, and an event wakes
 // whatever wait the main thread is in.
 
+#include "interrupts-win32.hpp"
+
 #include <windows.h>
 
 #include <atomic>
 
-#include "interrupts.hpp"
 #include "support-win32.hpp"
 
 namespace tolvane::platform {
@@ -29,11 +30,12 @@ void record_interrupt() {
   if (interrupt_event_handle) SetEvent(interrupt_event_handle);
 }
 
-void win32::start_recording_interrupts() {
+std::optional<SystemError> start_recording_interrupts() {
   interrupt_event_handle = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  if (interrupt_event_handle == nullptr) throw failure("start-up", "CreateEventW", GetLastError());
+  if (interrupt_event_handle == nullptr) return win32::error("CreateEventW", GetLastError());
   if (!SetConsoleCtrlHandler(on_console_event, TRUE))
-    throw failure("start-up", "SetConsoleCtrlHandler", GetLastError());
+    return win32::error("SetConsoleCtrlHandler", GetLastError());
+  return std::nullopt;
 }
 
 bool win32::interrupt_recorded() { return interrupt_flag.load(); }

@@ -4,27 +4,34 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
-#include "../failure.hpp"
 #include "modules.hpp"
 
 namespace tolvane::platform {
 
 const char* const module_suffix = ".so";
 
-void* load_module(const std::string& where, const std::string& path) {
-  if (::access(path.c_str(), F_OK) != 0)
-    throw Failure(where, kind::binding, "no such component module: " + path);
-  if (void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) return handle;
-  const std::string reason = ::dlerror();
+void restrict_library_search() {}
+
+LoadedModule load_module(const std::string& path) {
+  LoadedModule loaded;
+  if (::access(path.c_str(), F_OK) != 0) {
+    loaded.problem = LoadedModule::Problem::no_file;
+    return loaded;
+  }
+  loaded.module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (loaded.module != nullptr) return loaded;
+  std::string reason = ::dlerror();
   // dlerror names the file it could not open, but does not say whether
   // that is the module or a library that the module needs.
-  const bool dependency_missing =
-      !reason.starts_with(path + ":") &&
-      reason.find("cannot open shared object file") != std::string::npos;
-  throw Failure(where, kind::binding,
-                dependency_missing
-                    ? path + ": a library that the module depends on is missing: " + reason
-                    : reason);
+  const std::string own = path + ": ";
+  const bool module_itself = reason.starts_with(own);
+  loaded.problem =
+      !module_itself && reason.find("cannot open shared object file") != std::string::npos
+          ? LoadedModule::Problem::missing_library
+          : LoadedModule::Problem::other;
+  if (module_itself) reason.erase(0, own.size());
+  loaded.system_text = reason;
+  return loaded;
 }
 
 void* find_symbol(void* module, const char* name) { return ::dlsym(module, name); }

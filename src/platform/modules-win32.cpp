@@ -89,7 +89,7 @@ std::optional<std::string> missing_library(const std::wstring& path, int depth =
 
 }  // namespace
 
-void win32::restrict_dll_search() {
+void restrict_library_search() {
   const auto set_default =
       kernel32_function<SetDefaultDllDirectoriesFn>("SetDefaultDllDirectories");
   add_dll_directory = kernel32_function<AddDllDirectoryFn>("AddDllDirectory");
@@ -98,36 +98,41 @@ void win32::restrict_dll_search() {
   search_flags_supported =
       set_default != nullptr && add_dll_directory != nullptr &&
       set_default(LOAD_LIBRARY_SEARCH_SYSTEM32 | LOAD_LIBRARY_SEARCH_USER_DIRS) != FALSE;
-  // Without them, at least keep the current directory out of the search.
+  // Without them, at least keep the current folder out of the search.
   if (!search_flags_supported) SetDllDirectoryW(L"");
 }
 
-void* load_module(const std::string& where, const std::string& path) {
+LoadedModule load_module(const std::string& path) {
+  LoadedModule loaded;
   const std::wstring file = win32::wide(path);
-  if (GetFileAttributesW(file.c_str()) == INVALID_FILE_ATTRIBUTES)
-    throw Failure(where, kind::binding, "no such component module: " + path);
+  if (GetFileAttributesW(file.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    loaded.problem = LoadedModule::Problem::no_file;
+    return loaded;
+  }
   if (search_flags_supported)
     add_dll_directory(win32::wide(paths::dirname(paths::Flavour::windows, path)).c_str());
   // The module's own folder is searched for the libraries it needs, then
-  // the system's; never the current directory.
+  // the system's; never the current folder.
   const DWORD flags = search_flags_supported
                           ? LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS
                           : LOAD_WITH_ALTERED_SEARCH_PATH;
-  if (HMODULE module = LoadLibraryExW(file.c_str(), nullptr, flags))
-    return reinterpret_cast<void*>(module);
+  if (HMODULE module = LoadLibraryExW(file.c_str(), nullptr, flags)) {
+    loaded.module = reinterpret_cast<void*>(module);
+    return loaded;
+  }
   const DWORD code = GetLastError();
+  loaded.system_text = describe(win32::error("LoadLibraryExW", code, path));
+  loaded.problem = LoadedModule::Problem::other;
   // Error 126 names no file: for a module that is there, it is one of the
   // libraries that the module depends on that is missing.
-  std::string reason;
+  if (code == ERROR_MOD_NOT_FOUND) {
+    loaded.problem = LoadedModule::Problem::missing_library;
+    loaded.missing_library = missing_library(file).value_or("");
+  }
   // Wine hands an exception that a module's initialiser lets out back as
   // its code: GCC's C++ exceptions carry this one.
-  if (code == 0x20474343) reason = "its initialiser let a C++ exception out: ";
-  if (code == ERROR_MOD_NOT_FOUND) {
-    reason = "a library that the module depends on is missing: ";
-    if (auto missing = missing_library(file)) reason += *missing + ": ";
-  }
-  throw win32::failure_of_kind(where, kind::binding, path + ": " + reason + "LoadLibraryExW", code,
-                               path);
+  if (code == 0x20474343) loaded.problem = LoadedModule::Problem::initialiser_threw;
+  return loaded;
 }
 
 void* find_symbol(void* module, const char* name) {

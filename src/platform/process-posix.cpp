@@ -52,14 +52,13 @@ void keep_descriptors_from_children() {
 void prepare_process() {
   for (int fd = 0; fd <= 2; ++fd) bind_to_null_if_closed(fd);
   keep_descriptors_from_children();
-  posix::start_recording_interrupts();
 }
 
-std::string executable_path() {
+SystemResult<std::string> executable_path() {
   std::string buffer(256, '\0');
   for (;;) {
     const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
-    if (n < 0) throw posix::failure("start-up", "readlink('/proc/self/exe')", errno);
+    if (n < 0) return posix::error("readlink('/proc/self/exe')", errno);
     if (static_cast<std::size_t>(n) < buffer.size()) {
       buffer.resize(static_cast<std::size_t>(n));
       return buffer;

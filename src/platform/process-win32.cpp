@@ -30,18 +30,18 @@ void bind_to_null_if_missing(DWORD which) {
 }  // namespace
 
 void prepare_process() {
-  win32::restrict_dll_search();
   bind_to_null_if_missing(STD_INPUT_HANDLE);
   bind_to_null_if_missing(STD_OUTPUT_HANDLE);
   bind_to_null_if_missing(STD_ERROR_HANDLE);
-  win32::start_recording_interrupts();
 }
 
-std::string executable_path() {
+SystemResult<std::string> executable_path() {
   // A buffer that is too small gets the truncated name and its full size.
-  return win32::narrow(win32::grown("start-up", "GetModuleFileNameW", [](wchar_t* b, DWORD size) {
+  auto path = win32::grown("GetModuleFileNameW", [](wchar_t* b, DWORD size) {
     return GetModuleFileNameW(nullptr, b, size);
-  }));
+  });
+  if (!path) return path.error();
+  return win32::narrow(*path);
 }
 
 std::size_t executable_file_name(char* out, std::size_t capacity) noexcept {

@@ -10,16 +10,16 @@
 #include <cstdint>
 #include <string>
 
+#include "../failure.hpp"
+
 namespace tolvane::platform {
 
-// Before anything else: keep the current directory out of the DLL search
-// (Windows: System32 and, as they are loaded, the component modules'
-// folders), bind a missing standard stream to the null device and start
-// recording Ctrl-C / SIGINT as an interrupt.
+// Before anything else: bind a missing standard stream to the null
+// device, and keep whatever else the process was handed from its children.
 void prepare_process();
 
 // The running executable's full path as the system reports it.
-std::string executable_path();
+SystemResult<std::string> executable_path();
 
 // The file name of the running executable, UTF-8, cut to fit capacity
 // (terminator included); allocates nothing, for a report when memory is

@@ -2,25 +2,26 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 namespace tolvane::platform::posix {
 
 namespace {
-const char* kind_of(int error) {
-  switch (error) {
-    case ENOENT: return kind::not_found;
-    case ENOTDIR: return kind::not_a_directory;
+SystemError::Reason reason_of(int code) {
+  switch (code) {
+    case ENOENT: return SystemError::Reason::not_found;
+    case ENOTDIR: return SystemError::Reason::not_a_folder;
     case EACCES:
-    case EPERM: return kind::permission;
-    case EPIPE: return kind::broken_pipe;
-    default: return kind::system;
+    case EPERM: return SystemError::Reason::permission;
+    case EPIPE: return SystemError::Reason::broken_pipe;
+    default: return SystemError::Reason::other;
   }
 }
 }  // namespace
 
-Failure failure(const std::string& where, const std::string& api, int error) {
-  return system_failure(where, kind_of(error), api, static_cast<unsigned long>(error),
-                        std::strerror(error));
+SystemError error(std::string api, int code) {
+  return SystemError{
+      std::move(api), static_cast<unsigned long>(code), std::strerror(code), {}, reason_of(code)};
 }
 
 }  // namespace tolvane::platform::posix

@@ -1,5 +1,7 @@
 #include "support-win32.hpp"
 
+#include <utility>
+
 #include "../utf.hpp"
 #include "../windows_errors.hpp"
 
@@ -40,14 +42,9 @@ std::string system_text(DWORD code) {
 }
 }  // namespace
 
-Failure failure_of_kind(const std::string& where, const std::string& kind, const std::string& api,
-                        DWORD code, std::string_view subject) {
-  return system_failure(where, kind, api, code, system_text(code), subject);
-}
-
-Failure failure(const std::string& where, const std::string& api, DWORD code,
-                std::string_view subject) {
-  return failure_of_kind(where, codes::kind_of(code), api, code, subject);
+SystemError error(std::string api, DWORD code, std::string subject) {
+  return SystemError{std::move(api), code, system_text(code), std::move(subject),
+                     codes::reason_of(code)};
 }
 
 DWORD milliseconds_until(std::optional<Clock::time_point> deadline) {

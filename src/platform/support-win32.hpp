@@ -1,7 +1,7 @@
 // What the Windows files of the platform layer share: UTF-8 <-> UTF-16 at
-// the layer's edge, the one way a failed call becomes a Failure, growing
-// buffers for the calls that report the size they need, and the hooks by
-// which one concern starts or wakes another.
+// the layer's edge, what the system said of a failed call, growing buffers
+// for the calls that report the size they need, and the timeouts of the
+// waits.
 #pragma once
 
 #include <windows.h>
@@ -12,22 +12,17 @@
 #include <string_view>
 
 #include "../failure.hpp"
-#include "interrupts.hpp"
+#include "interrupts.hpp"  // Clock
 
 namespace tolvane::platform::win32 {
 
 std::wstring wide(std::string_view text);
 std::string narrow(std::wstring_view text);
 
-// A failed Windows call, as every Windows file reports it: where, the API,
-// the system's own text (its "%1" filled with subject, the file
-// concerned), the code, and the kind that the code stands for.
-Failure failure(const std::string& where, const std::string& api, DWORD code,
-                std::string_view subject = {});
-// The same with another kind, for the calls whose failure has a kind of
-// its own (a module that cannot be imported).
-Failure failure_of_kind(const std::string& where, const std::string& kind, const std::string& api,
-                        DWORD code, std::string_view subject = {});
+// A failed call as every Windows file gives it: the API, the code, the
+// system's own text (whose "%1" subject fills: the file concerned), and
+// the reason that the code stands for.
+SystemError error(std::string api, DWORD code, std::string subject = {});
 
 // Calls fill(buffer, size) -> length until the text fits; fill returns the
 // needed size (or more than size) when the buffer is too small, 0 on
@@ -57,24 +52,14 @@ std::optional<std::wstring> grown_or_error(Fill fill, DWORD& error) {
 }
 
 template <class Fill>
-std::wstring grown(const std::string& where, const std::string& api, Fill fill) {
-  DWORD error = ERROR_SUCCESS;
-  if (auto text = grown_or_error(fill, error)) return *std::move(text);
-  throw failure(where, api, error);
+SystemResult<std::wstring> grown(std::string api, Fill fill) {
+  DWORD code = ERROR_SUCCESS;
+  if (auto text = grown_or_error(fill, code)) return *std::move(text);
+  return error(std::move(api), code);
 }
 
 // A wait's timeout in milliseconds, rounded up so that it never ends just
 // short of its deadline; none is INFINITE.
 DWORD milliseconds_until(std::optional<Clock::time_point> deadline);
-
-// interrupts-win32.cpp: starts recording Ctrl-C (at start-up); the flag
-// and the event that the waits of a child watch.
-void start_recording_interrupts();
-bool interrupt_recorded();
-HANDLE interrupt_event();
-
-// modules-win32.cpp: keeps the current directory out of the DLL search
-// (at start-up, before anything is loaded).
-void restrict_dll_search();
 
 }  // namespace tolvane::platform::win32

@@ -1,8 +1,10 @@
 // The one place where failures end: whatever reaches the entry becomes
-// one diagnostic line and a status, never std::terminate. And the texts
-// that failed system calls carry.
+// one diagnostic line and a status, never std::terminate. And what the
+// system says of real failed calls, as the launcher words it.
 #include "failure.hpp"
 
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <new>
 #include <stdexcept>
@@ -11,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include "diagnostics.hpp"
+#include "platform/file_system.hpp"
 #include "process_info.hpp"
 #include "windows_errors.hpp"
 
@@ -82,8 +86,8 @@ TEST(SystemFailure, FillsTheFirstInsertWithTheSubjectAndDropsTheRest) {
        "LoadLibraryExW failed: No such file or directory (error 193)"},
   };
   for (const auto& c : cases) {
-    const Failure f =
-        system_failure("import", kind::binding, "LoadLibraryExW", 193, c.text, c.subject);
+    const Failure f = system_failure("import", kind::binding,
+                                     SystemError{"LoadLibraryExW", 193, c.text, c.subject, {}});
     EXPECT_EQ(f.message(), c.message) << c.text;
     EXPECT_EQ(f.kind(), kind::binding);
   }
@@ -116,14 +120,36 @@ TEST(WindowsErrors, OnlyVolumesThatCannotNameTheFileFallBackFromTheFinalPath) {
         << c.code << (c.step == Step::open ? " opening" : " querying");
 }
 
-TEST(WindowsErrors, CodesNameTheirKinds) {
-  namespace codes = windows_errors;
-  EXPECT_STREQ(codes::kind_of(codes::file_not_found), kind::not_found);
-  EXPECT_STREQ(codes::kind_of(codes::bad_netpath), kind::not_found);
-  EXPECT_STREQ(codes::kind_of(codes::directory), kind::not_a_directory);
-  EXPECT_STREQ(codes::kind_of(codes::access_denied), kind::permission);
-  EXPECT_STREQ(codes::kind_of(codes::no_data), kind::broken_pipe);
-  EXPECT_STREQ(codes::kind_of(codes::invalid_parameter), kind::system);
+// Real calls that fail, natively with errno and on Windows with its codes
+// (under Wine, as Wine answers): the reason the platform reads from each,
+// and so the kind of the launcher's failure.
+TEST(SystemErrors, RealFailedCallsNameTheirKinds) {
+  namespace fs = std::filesystem;
+  const fs::path base = fs::temp_directory_path() /
+                        ("tolvane-system-errors-" +
+                         std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+  fs::remove_all(base);
+  fs::create_directories(base);
+  std::ofstream(base / "a file") << "not a folder";
+  const struct {
+    const char* what;
+    std::optional<SystemError> error;
+    const char* kind;
+  } cases[] = {
+      {"a folder that is not there", platform::change_folder((base / "missing").string()),
+       kind::not_found},
+      {"a file taken for a folder", platform::change_folder((base / "a file").string()),
+       kind::not_a_directory},
+      {"the final path of nothing", platform::final_path((base / "missing").string()).error(),
+       kind::not_found},
+  };
+  for (const auto& c : cases) {
+    ASSERT_TRUE(c.error.has_value()) << c.what;
+    const Failure failure = system_failure("chdir", *c.error);
+    EXPECT_STREQ(failure.kind().c_str(), c.kind) << c.what << ": " << failure.message();
+    EXPECT_NE(failure.message().find(" failed: "), std::string::npos) << failure.message();
+  }
+  fs::remove_all(base);
 }
 
 }  // namespace

@@ -214,7 +214,7 @@ class PythonExe : public ::testing::Test {
     fs::create_directories(base_ / "jobs" / "beam");
     fs::create_directories(base_ / "elsewhere");
     os::chdir((base_ / "start").string());
-    set_invocation_path(platform::executable_path());
+    set_invocation_path(value_or_failure("test", platform::executable_path()));
     const SymbolFinder module = module_with<TestMonitor>();
     set_symbol_finder([this, module](const std::string& name, const std::string& symbol) -> void* {
       if (symbol.rfind("tolvane_declaration_", 0) != 0)
@@ -253,7 +253,8 @@ TEST_F(PythonExe, RunsTheStepsInOrderInTheRightDirectories) {
   Tolvane t = launcher();
   t.python_exe();
 
-  const std::string root = os::path::realpath(os::path::dirname(platform::executable_path()));
+  const std::string root =
+      os::path::realpath(os::path::dirname(value_or_failure("test", platform::executable_path())));
   const std::string setting = os::path::join(root, "session.xml");
   const fs::path start = base_ / "start", model = base_ / "jobs" / "beam";
   const std::vector<std::string> expected = {
@@ -414,10 +415,10 @@ TEST_F(Unattended, DoneAtOnceStillWaitsTheFirstFullSecond) {
   EXPECT_NE(script->worker_thread, std::this_thread::get_id());
   EXPECT_EQ(script->handler_calls, 0);
   EXPECT_EQ(script->res2frd_seen,
-            os::path::join(
-                os::path::join(os::path::realpath(os::path::dirname(platform::executable_path())),
-                               "exes"),
-                "res2frd.exe"));
+            os::path::join(os::path::join(os::path::realpath(os::path::dirname(value_or_failure(
+                                              "test", platform::executable_path()))),
+                                          "exes"),
+                           "res2frd.exe"));
 }
 
 void bind_tracked_monitor() {

@@ -1,6 +1,7 @@
-// A program's entry, which the platform's process entry calls with the
-// argument words: for the launcher, its command line, the three paths and
-// the launcher object.
+// A program's entry, which the platform's process entry (entry-win32.cpp,
+// entry-posix.cpp) calls with the argument words. Each program defines it
+// above the platform: the launcher in Tolvane.cpp, the validator in
+// check/check_main.cpp.
 #pragma once
 
 #include <string>
