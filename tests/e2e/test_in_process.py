@@ -17,6 +17,8 @@ MODULES = ("inp_converter.main", "editor.gui", "monitor.gui")
 
 
 def scripted_library():
+    """Components written with component.hpp (tests/modules/scripted.cpp),
+    steered as the misbehaving ones are."""
     return harness.built(os.path.join("test-modules", "scripted" + MODULE_SUFFIX))
 
 
@@ -36,25 +38,31 @@ def needs_library():
 
 
 class InProcess(unittest.TestCase):
-    """A fresh layout with the launcher named "Tolvane" and the scripted
-    library standing in for all three modules."""
+    """A fresh layout with the launcher named "Tolvane" and the misbehaving
+    library standing in for all three modules, doing its job unless told
+    otherwise (tests/modules/steering.hpp)."""
 
     def setUp(self):
         self.layout = harness.Layout(launcher_name="Tolvane")
         self.addCleanup(self.layout.remove)
         for module in MODULES:
-            self.layout.put_module(module, scripted_library())
+            self.layout.put_module(module, misbehaving_library())
         self.work = os.path.join(self.layout.tmp, "start here")
         self.jobs = os.path.join(self.layout.tmp, "jobs")
         os.makedirs(self.work)
         os.makedirs(self.jobs)
         self.deck = os.path.join(self.jobs, "beam.inp")
 
-    def env(self, **settings):
+    def env(self, misbehave="", nogui=False, heading=None):
+        """TOLVANE_MISBEHAVE's CALL=WAY list, the monitor unattended or not,
+        and the converter's heading (None: the module's own)."""
         env = dict(os.environ)
-        for key in [k for k in env if k.startswith("TOLVANE_TEST_")]:
+        for key in [k for k in env if k.startswith("TOLVANE_MISBEHAVE")]:
             del env[key]
-        env.update({"TOLVANE_TEST_" + k.upper(): v for k, v in settings.items()})
+        env["TOLVANE_MISBEHAVE"] = misbehave
+        env["TOLVANE_MISBEHAVE_NOGUI"] = "1" if nogui else ""
+        if heading is not None:
+            env["TOLVANE_MISBEHAVE_HEADING"] = heading
         return env
 
     def run_launcher(self, *args, **settings):
@@ -62,9 +70,12 @@ class InProcess(unittest.TestCase):
         return harness.run(self.layout.launcher, words, env=self.env(**settings), cwd=self.work)
 
     def events(self, result):
-        """The scripted components' lines: (operation, cwd, detail)."""
-        return [tuple((line.split("\t") + ["", ""])[:3])
+        """The components' lines: (call, cwd, detail, thread)."""
+        return [tuple((line.split("\t") + ["", "", ""])[:4])
                 for line in result.out_text().splitlines()]
+
+    def calls(self, result):
+        return [event[0] for event in self.events(result)]
 
     def cwd(self, unix_path):
         return harness.target_path(unix_path)
@@ -82,11 +93,16 @@ class Steps(InProcess):
         root = self.cwd(os.path.realpath(self.layout.root))
         sep = "\\" if WINDOWS else "/"
         events = self.events(result)
-        self.assertEqual([(op, cwd) for op, cwd, _ in events], [
-            ("CONVERTER", start), ("CONVERTER.main", start),
+        self.assertEqual([(op, cwd) for op, cwd, _, _ in events], [
+            ("CONVERTER", start), ("CONVERTER.main", start), ("CONVERTER.release", start),
             ("EDITOR", start), ("EDITOR.editor", start), ("EDITOR.root.destroy", start),
-            ("MONITOR", model), ("MONITOR.monitor_main", model)])
-        details = {op: detail for op, _, detail in events}
+            ("EDITOR.release", start),
+            ("MONITOR", model), ("MONITOR.monitor_main", model), ("MONITOR.release", model)])
+        # Every call comes on the main thread; the monitor's release too,
+        # on a thread of the launcher's.
+        self.assertEqual({thread for op, _, _, thread in events if op != "MONITOR.release"},
+                         {"main"})
+        details = {op: detail for op, _, detail, _ in events}
         setting = details["EDITOR"].removeprefix("setting=")
         short_root = setting.removesuffix(sep + "session.xml")
         self.assertTrue(setting.endswith(sep + "app" + sep + "session.xml"), setting)
@@ -98,7 +114,7 @@ class Steps(InProcess):
                          "header=Bracket under load exepath=" + root + sep + "FrontISTR-DEV250506")
         self.assertEqual(details["MONITOR"], "model=" + model + " null")
         self.assertEqual(details["MONITOR.monitor_main"],
-                         "res2frd=" + short_root + sep + "exes" + sep + "res2frd.exe")
+                         "res2frd=" + short_root + sep + "exes" + sep + "res2frd.exe done=0")
 
     def test_a_link_to_the_launcher_uses_the_real_folder(self):
         # Modules, settings and the result converter are found where the
@@ -109,7 +125,7 @@ class Steps(InProcess):
         result = harness.run(os.path.join(other, "Tolvane"), [harness.target_path(self.deck)],
                              env=self.env(), cwd=self.work)
         self.assertEqual(result.status, 0, result.stderr)
-        details = {op: detail for op, _, detail in self.events(result)}
+        details = {op: detail for op, _, detail, _ in self.events(result)}
         sep = "\\" if WINDOWS else "/"
         self.assertTrue(details["EDITOR"].endswith(sep + "app" + sep + "session.xml"), details)
         self.assertTrue(details["EDITOR.editor"].endswith(
@@ -126,19 +142,24 @@ class Steps(InProcess):
         result = harness.run(layout.launcher, [harness.target_path(self.deck)], env=self.env(),
                              cwd=self.work)
         self.assertEqual((result.status, result.stderr), (0, b""))
-        details = {op: detail for op, _, detail in self.events(result)}
+        details = {op: detail for op, _, detail, _ in self.events(result)}
         self.assertTrue(details["EDITOR.editor"].endswith(
             "x" * 240 + ("\\" if WINDOWS else "/") + "FrontISTR-DEV250506"), details)
 
-    def test_null_heading_reaches_the_editor(self):
-        result = self.run_launcher()
-        self.assertEqual(result.status, 0, result.stderr)
-        self.assertIn("header=(null)", result.out_text())
+    def test_null_and_empty_headings_reach_the_editor_unchanged(self):
+        for settings, header in (({"misbehave": "CONVERTER.main=null-heading"}, "(null)"),
+                                 ({"heading": ""}, "")):
+            with self.subTest(header=header):
+                result = self.run_launcher(**settings)
+                self.assertEqual(result.status, 0, result.stderr)
+                details = {op: detail for op, _, detail, _ in self.events(result)}
+                self.assertTrue(details["EDITOR.editor"].startswith("header=%s exepath=" % header),
+                                details)
 
     def test_failed_conversion_ends_with_status_one_silently(self):
-        result = self.run_launcher(dflag="1")
+        result = self.run_launcher(misbehave="CONVERTER.main=dflag")
         self.assertEqual((result.status, result.stderr), (1, b""))
-        self.assertNotIn("EDITOR", result.out_text())
+        self.assertNotIn("EDITOR", self.calls(result))
 
 
 class Failures(InProcess):
@@ -218,13 +239,18 @@ class Failures(InProcess):
         self.assertEqual(result.err_text(),
                          "Tolvane: EDITOR: Found: dependency.dll beside the module\n")
 
-    def test_an_exception_from_each_operation_names_component_and_operation(self):
-        for operation in ("CONVERTER", "CONVERTER.main", "EDITOR.editor", "MONITOR",
-                          "MONITOR.monitor_main"):
+    def test_the_cxx_layer_reports_an_exception_from_each_operation(self):
+        # component.hpp turns the exception into the call's report.
+        for module in MODULES:
+            self.layout.put_module(module, scripted_library())
+        for operation, nogui in (("CONVERTER", False), ("CONVERTER.main", False),
+                                 ("EDITOR", False), ("EDITOR.editor", False),
+                                 ("EDITOR.root.destroy", False), ("MONITOR", False),
+                                 ("MONITOR.monitor_main", False), ("MONITOR.nogui_mode", True)):
             with self.subTest(operation=operation):
-                result = self.run_launcher(throw=operation)
+                result = self.run_launcher(misbehave=operation + "=throw", nogui=nogui)
                 self.assert_failure(result, operation, "std::runtime_error")
-                self.assertIn(operation + " went wrong", result.err_text())
+                self.assertIn(operation + " threw", result.err_text())
 
     # What a crash is called by the system the launcher runs on.
     SEGV = "access violation (0xC0000005)" if WINDOWS else "segmentation fault (SIGSEGV)"
@@ -318,7 +344,7 @@ class Failures(InProcess):
                         self.assertIn(message, line)
                         self.assertEqual(line.count("\n"), 1, line)
                         self.assertTrue(line.endswith("\n"), line)
-                    calls = result.out_text().splitlines()
+                    calls = self.calls(result)
                     # The broken call is the last one named; a module that
                     # breaks as it loads makes none.
                     call = misbehave.split(",")[-1].split("=")[0]
@@ -357,12 +383,12 @@ class Failures(InProcess):
                          + b"\n")
 
     def test_a_missing_model_directory_fails_after_the_editor(self):
-        result = self.run_launcher(no_model="1")
+        result = self.run_launcher(misbehave="CONVERTER.main=no-model")
         self.assertEqual(result.status, 1)
         self.assertTrue(result.err_text().startswith("Tolvane: chdir: FileNotFoundError: "),
                         result.err_text())
-        self.assertIn("EDITOR.root.destroy", result.out_text())
-        self.assertNotIn("MONITOR", result.out_text())
+        self.assertIn("EDITOR.root.destroy", self.calls(result))
+        self.assertNotIn("MONITOR", self.calls(result))
 
 
 class Interrupts(InProcess):
@@ -372,18 +398,19 @@ class Interrupts(InProcess):
     called."""
 
     CALLS = [
-        # operation, settings
-        ("CONVERTER", {}), ("CONVERTER.main", {}),
-        ("EDITOR", {}), ("EDITOR.editor", {}), ("EDITOR.root.destroy", {}),
-        ("MONITOR", {}), ("MONITOR.monitor_main", {}),
-        ("MONITOR", {"nogui": "1"}), ("MONITOR.nogui_mode", {"nogui": "1"}),
+        # operation, unattended
+        ("CONVERTER", False), ("CONVERTER.main", False),
+        ("EDITOR", False), ("EDITOR.editor", False), ("EDITOR.root.destroy", False),
+        ("MONITOR", False), ("MONITOR.monitor_main", False),
+        ("MONITOR", True), ("MONITOR.nogui_mode", True),
     ]
 
     def test_an_interrupt_during_each_call(self):
-        for operation, settings in self.CALLS:
-            with self.subTest(operation=operation, **settings):
+        for operation, nogui in self.CALLS:
+            with self.subTest(operation=operation, nogui=nogui):
                 process = harness.start(self.layout.launcher, [harness.target_path(self.deck)],
-                                        env=self.env(sleep=operation, **settings), cwd=self.work)
+                                        env=self.env(operation + "=sleep", nogui=nogui),
+                                        cwd=self.work)
                 self.addCleanup(lambda p=process: p.poll() is None and p.kill())
                 seen = b""
                 while not any(line.split(b"\t")[0] == operation.encode()
@@ -400,19 +427,14 @@ class Interrupts(InProcess):
 
 
 class Unattended(InProcess):
-    def test_done_at_once_still_waits_one_full_second(self):
-        started = time.monotonic()
-        result = self.run_launcher(nogui="1")
-        took = time.monotonic() - started
-        self.assertEqual(result.status, 0, result.stderr)
-        self.assertGreaterEqual(took, 1.0)
-        ops = [op for op, _, _ in self.events(result)]
-        self.assertEqual(ops[-3:], ["MONITOR.nogui_mode", "MONITOR.run_process", "MONITOR done"])
-        self.assertNotIn("MONITOR.monitor_main", ops)
+    """The unattended monitor with real signals and real streams; its wait
+    with the launcher's threads under ThreadSanitizer is the unit test's
+    (tests/unit/python_exe_test.cpp)."""
 
-    def start_launcher(self, **settings):
+    def start_launcher(self, misbehave=""):
         process = harness.start(self.layout.launcher, [harness.target_path(self.deck)],
-                                env=self.env(**settings), cwd=self.work, stdin=subprocess.PIPE)
+                                env=self.env(misbehave, nogui=True), cwd=self.work,
+                                stdin=subprocess.PIPE)
         self.addCleanup(lambda: process.poll() is None and process.kill())
         return process
 
@@ -430,35 +452,26 @@ class Unattended(InProcess):
         self.fail("no line with %r in %r" % (text, seen))
 
     def test_an_interrupt_goes_to_the_monitor_and_ends_the_wait_it_sets_done_in(self):
-        process = self.start_launcher(nogui="1", work="-1")
+        process = self.start_launcher("MONITOR.run_process=no-done")
         self.wait_for_line(process, "MONITOR.run_process")
         time.sleep(0.3)
         os.killpg(process.pid, signal.SIGINT)
         out, err = process.communicate(timeout=30)
         self.assertEqual(process.returncode, 0, err)
-        self.assertEqual(out.count(b"MONITOR.signal_handler"), 1, out)
-        self.assertIn(b"signum=2", out)
-
-    def test_a_failing_worker_is_reported_and_the_wait_goes_on(self):
-        process = self.start_launcher(nogui="1", throw="MONITOR.run_process")
-        self.wait_for_line(process, "MONITOR.run_process")
-        time.sleep(1.5)
-        self.assertIsNone(process.poll(), "the wait ended with the worker")
-        os.killpg(process.pid, signal.SIGINT)
-        out, err = process.communicate(timeout=30)
-        self.assertEqual(process.returncode, 0, err)
-        self.assertIn(b"Tolvane: MONITOR.run_process: std::runtime_error: MONITOR.run_process went wrong",
-                      err)
+        [handler] = [line.split(b"\t") for line in out.splitlines()
+                     if line.startswith(b"MONITOR.signal_handler")]
+        # SIGINT, on the launcher's main thread.
+        self.assertEqual((handler[2], handler[3].strip()), (b"signum=2", b"main"), out)
 
     def test_the_process_ends_whatever_a_component_thread_holds(self):
         # A thread of the monitor's that is inside the C streams holds their
         # locks: reading a standard input that stays open, or writing to an
         # output that nobody reads. The launcher does not wait for it.
-        for settings in ({"nogui": "1", "then": "read"}, {"nogui": "1", "then": "write"},
-                         {"reader": "1"}):
-            with self.subTest(**settings):
+        for misbehave, nogui in (("MONITOR.then=read", True), ("MONITOR.then=write", True),
+                                 ("MONITOR.monitor_main=reader", False)):
+            with self.subTest(misbehave):
                 process = harness.start(self.layout.launcher, [harness.target_path(self.deck)],
-                                        env=self.env(**settings), cwd=self.work,
+                                        env=self.env(misbehave, nogui=nogui), cwd=self.work,
                                         stdin=subprocess.PIPE)
                 self.addCleanup(lambda p=process: p.poll() is None and p.kill())
                 self.assertEqual(process.wait(timeout=20), 0)
@@ -466,18 +479,18 @@ class Unattended(InProcess):
                 process.stdin.close()
 
     def test_a_failing_handler_ends_the_run_while_the_worker_reads(self):
-        process = self.start_launcher(nogui="1", work="-1", then="read",
-                                      throw="MONITOR.signal_handler")
+        process = self.start_launcher("MONITOR.run_process=no-done,MONITOR.then=read,"
+                                      "MONITOR.signal_handler=throw")
         self.wait_for_line(process, "MONITOR.run_process")
         time.sleep(0.3)
         os.killpg(process.pid, signal.SIGINT)
         self.assertEqual(process.wait(timeout=20), 1)
         self.assertEqual(process.stderr.read().decode().replace("\r\n", "\n"),
                          "Tolvane: MONITOR.signal_handler: std::runtime_error: "
-                         "MONITOR.signal_handler went wrong\n")
+                         "MONITOR.signal_handler threw\n")
 
     def test_the_process_ends_promptly_while_the_worker_still_runs(self):
-        process = self.start_launcher(nogui="1", work="60")
+        process = self.start_launcher("MONITOR.run_process=work:60")
         self.wait_for_line(process, "MONITOR.run_process")
         time.sleep(0.2)
         signalled = time.monotonic()

@@ -1,10 +1,9 @@
 // A component module written against the C interface alone, as a module
 // without component.hpp is: it can stand in for any of the three
-// components and break the contract at any call in ways that only such a
-// module can. The test steers it through the environment:
-//   TOLVANE_MISBEHAVE  CALL=WAY[,CALL=WAY...], where CALL is an entry or
-//                      an operation ("CONVERTER", "EDITOR.root.destroy",
-//                      "MONITOR.release") and WAY one of
+// components, do its job, and break the contract at any call in ways that
+// only such a module can. Steered and seen as steering.hpp says; the ways
+// of TOLVANE_MISBEHAVE's CALL=WAY, where CALL is an entry or an operation
+// ("CONVERTER", "EDITOR.root.destroy", "MONITOR.release"):
 //     throw      a std::runtime_error leaves the call ("CALL threw")
 //     throw-int  an int leaves the call
 //     fail       the call fails and says why
@@ -15,6 +14,8 @@
 //                a crash of that kind
 //     exit       the process is ended with exit(7)
 //     hang       the call never returns
+//     sleep, sleep:SECONDS
+//                the call takes 1.5 s (or SECONDS) after its line
 //     segv-second
 //                the second call of it crashes (the first succeeds)
 //     leak-crash the call starts a thread of its own, which crashes 300 ms
@@ -31,21 +32,27 @@
 //                default for SIGSEGV or SIGABRT, a SIGSEGV handler of its
 //                own that ends with 42, on Windows no exception filter
 //   and for one call each:
-//     CONVERTER.main=null-heading|bad-heading|newline-heading|no-model|fopen
-//                a NULL heading, one that is no UTF-8, one with a line
-//                end, no model folder made; the deck opened with plain
-//                fopen, and a failure reported if that fails
+//     CONVERTER.main=dflag|null-heading|bad-heading|newline-heading|no-model|fopen
+//                dflag set; a NULL heading, one that is no UTF-8, one with
+//                a line end; no model folder made; the deck opened with
+//                plain fopen, and a failure reported if that fails
 //     EDITOR=no-root          no root window
 //     MONITOR.nogui_mode=done done set there, and never by run_process
-//     MONITOR.run_process=no-done|hang-no-done|crash-after-done
-//                done never set, with run_process returning or not; or
-//                set, and a crash 300 ms later
-//     MONITOR.done=never      run_process never sets done
+//     MONITOR.run_process=work:SECONDS|no-done|hang-no-done|crash-after-done
+//                done set after SECONDS of work; never, with run_process
+//                returning or not; or set, and a crash 300 ms later
+//     MONITOR.done=never|after:SECONDS
+//                done set by nobody; or by a thread of the monitor's own,
+//                SECONDS after run_process has begun (and then neither
+//                run_process nor signal_handler sets it)
+//     MONITOR.then=read|write run_process goes on, once done is set,
+//                reading standard input to its end, or writing for ever
+//     MONITOR.monitor_main=reader
+//                monitor_main leaves a thread of its own behind that reads
+//                standard input to its end
 //     load=throw              the module's initialiser throws as it loads
-//   TOLVANE_MISBEHAVE_NOGUI  "1": the monitor runs unattended
 // Otherwise each component does its job: the converter makes the model
 // folder and gives a heading, run_process and signal_handler set done.
-// Every call first prints its name on a line of standard output.
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -66,22 +73,12 @@
 #include <unistd.h>
 #endif
 
+#include "steering.hpp"
+
 namespace {
 
-std::string env(const char* name) {
-  const char* value = std::getenv(name);
-  return value ? value : "";
-}
-
-// The way CALL is to misbehave, or "".
-std::string way_of(const std::string& call) {
-  const std::string list = std::string(",").append(env("TOLVANE_MISBEHAVE")).append(",");
-  const std::string key = std::string(",").append(call).append("=");
-  const auto at = list.find(key);
-  if (at == std::string::npos) return "";
-  const auto from = at + key.size();
-  return list.substr(from, list.find(',', from) - from);
-}
+using steering::note;
+using steering::way_of;
 
 volatile int seven = 7, zero = 0;
 int* volatile nowhere = nullptr;
@@ -138,11 +135,21 @@ void change_crash_handling(const std::string& way) {
 #endif
 }
 
-// Prints the call, then misbehaves as told; returns what the call is to
-// return: TOLVANE_FAILED when it is to fail.
-tolvane_status act(const char* call, tolvane_error* error) {
-  std::printf("%s\n", call);
-  std::fflush(stdout);
+// Stays inside the C streams, holding their locks, for as long as standard
+// input stays open or standard output takes more.
+void keep_streams_busy(const std::string& how) {
+  if (how == "read")
+    while (std::fgetc(stdin) != EOF) {
+    }
+  if (how == "write")
+    for (;;)
+      std::fputs("MONITOR progress ...................................................\n", stdout);
+}
+
+// Writes the call's line, then misbehaves as told; returns what the call
+// is to return: TOLVANE_FAILED when it is to fail.
+tolvane_status act(const char* call, tolvane_error* error, const std::string& detail = "") {
+  note(call, detail);
   const std::string way = way_of(call);
   if (way == "segv-second" && nth_call(call) == 2) *nowhere = 1;
   if (way == "leak-crash") std::thread(crash_in, std::chrono::milliseconds(300)).detach();
@@ -182,20 +189,18 @@ const bool loaded = [] {
   return true;
 }();
 
+std::filesystem::path path_of(const std::string& utf8) {
+  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
 // --- converter --------------------------------------------------------------
 
 struct Converter {
   tolvane_converter c;
   std::string deck;
   std::string model;
+  std::string heading;
 };
-
-const char* heading_for(const std::string& way) {
-  if (way == "null-heading") return nullptr;
-  if (way == "bad-heading") return "Misbehaving \xff beam";
-  if (way == "newline-heading") return "Misbehaving\nbeam";
-  return "Misbehaving beam";
-}
 
 const tolvane_converter_ops converter_ops = {
     [](tolvane_converter* self, tolvane_error* error) {
@@ -210,11 +215,13 @@ const tolvane_converter_ops converter_ops = {
       }
       const tolvane_status status = act("CONVERTER.main", error);
       std::error_code ignored;
-      if (way != "no-model")
-        std::filesystem::create_directories(
-            std::filesystem::path(std::u8string(converter->model.begin(), converter->model.end())),
-            ignored);
-      self->heading = heading_for(way);
+      if (way != "no-model") std::filesystem::create_directories(path_of(converter->model), ignored);
+      self->dflag = way == "dflag" ? 1 : 0;
+      const char* heading = converter->heading.c_str();
+      if (way == "null-heading") heading = nullptr;
+      if (way == "bad-heading") heading = "Misbehaving \xff beam";
+      if (way == "newline-heading") heading = "Misbehaving\nbeam";
+      self->heading = heading;
       return status;
     },
     [](tolvane_converter* self) {
@@ -233,8 +240,9 @@ struct Editor {
 };
 
 const tolvane_editor_ops editor_ops = {
-    [](tolvane_editor*, const char*, const char*, tolvane_error* error) {
-      return act("EDITOR.editor", error);
+    [](tolvane_editor*, const char* header, const char* exepath, tolvane_error* error) {
+      return act("EDITOR.editor", error,
+                 std::string("header=") + (header ? header : "(null)") + " exepath=" + exepath);
     },
     [](tolvane_editor* self) {
       act("EDITOR.release", nullptr);
@@ -243,26 +251,59 @@ const tolvane_editor_ops editor_ops = {
 
 // --- monitor ----------------------------------------------------------------
 
+// Who sets done: run_process and signal_handler, unless MONITOR.done or
+// MONITOR.nogui_mode says otherwise.
+bool sets_done_itself() {
+  return way_of("MONITOR.done").empty() && way_of("MONITOR.nogui_mode") != "done";
+}
+
 const tolvane_monitor_ops monitor_ops = {
     [](tolvane_monitor* self, tolvane_error* error) {
       if (way_of("MONITOR.nogui_mode") == "done") tolvane_flag_store(&self->done, 1);
-      return act("MONITOR.nogui_mode", error);
+      return act("MONITOR.nogui_mode", error,
+                 std::string("res2frd=") + (self->res2frd_path ? self->res2frd_path : ""));
     },
     [](tolvane_monitor* self, tolvane_error* error) {
-      // Done first, so that the wait ends however the call goes on.
       const std::string way = way_of("MONITOR.run_process");
-      if (way != "no-done" && way != "hang-no-done" && way_of("MONITOR.nogui_mode") != "done" &&
-          way_of("MONITOR.done") != "never")
+      double seconds = 0;
+      if (steering::seconds_of(way_of("MONITOR.done"), "after", seconds))
+        std::thread([self, seconds] {
+          steering::pause(seconds);
+          tolvane_flag_store(&self->done, 1);
+        }).detach();
+      // Done first, so that the wait ends however the call goes on; after
+      // its work, when it has some.
+      const bool work = steering::seconds_of(way, "work", seconds);
+      if (!work && sets_done_itself() && way != "no-done" && way != "hang-no-done")
         tolvane_flag_store(&self->done, 1);
       if (way == "crash-after-done") crash_in(std::chrono::milliseconds(300));
-      return act("MONITOR.run_process", error);
-    },
-    [](tolvane_monitor* self, int32_t, tolvane_error* error) {
-      const tolvane_status status = act("MONITOR.signal_handler", error);
-      tolvane_flag_store(&self->done, 1);
+      const tolvane_status status = act("MONITOR.run_process", error);
+      if (work) {
+        steering::pause(seconds);
+        note("MONITOR done");
+        if (sets_done_itself()) tolvane_flag_store(&self->done, 1);
+      }
+      keep_streams_busy(way_of("MONITOR.then"));
       return status;
     },
-    [](tolvane_monitor*, tolvane_error* error) { return act("MONITOR.monitor_main", error); },
+    [](tolvane_monitor* self, int32_t signum, tolvane_error* error) {
+      const tolvane_status status =
+          act("MONITOR.signal_handler", error, "signum=" + std::to_string(signum));
+      if (sets_done_itself()) tolvane_flag_store(&self->done, 1);
+      return status;
+    },
+    [](tolvane_monitor* self, tolvane_error* error) {
+      const tolvane_status status = act(
+          "MONITOR.monitor_main", error,
+          std::string("res2frd=") + (self->res2frd_path ? self->res2frd_path : "") +
+              " done=" + std::to_string(tolvane_flag_load(&self->done)));
+      if (way_of("MONITOR.monitor_main") == "reader") {
+        std::thread(keep_streams_busy, "read").detach();
+        // Returns once the reader surely waits inside the stream.
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      }
+      return status;
+    },
     [](tolvane_monitor* self) {
       act("MONITOR.release", nullptr);
       delete self;
@@ -270,28 +311,38 @@ const tolvane_monitor_ops monitor_ops = {
 
 }  // namespace
 
-TOLVANE_EXPORT tolvane_converter* CONVERTER(const char* inp_path, const char*,
+TOLVANE_EXPORT tolvane_converter* CONVERTER(const char* inp_path, const char* dir_path,
                                             tolvane_error* error) {
-  auto* converter = new Converter{{&converter_ops, 0, nullptr}, inp_path, inp_path};
+  const std::string heading = steering::env("TOLVANE_MISBEHAVE_HEADING");
+  auto* converter = new Converter{{&converter_ops, 0, nullptr},
+                                  inp_path,
+                                  inp_path,
+                                  std::getenv("TOLVANE_MISBEHAVE_HEADING") ? heading
+                                                                           : "Misbehaving beam"};
   converter->model.resize(converter->model.size() - std::strlen(".inp"));
-  if (act("CONVERTER", error) != TOLVANE_OK) return nullptr;
+  if (act("CONVERTER", error, std::string("deck=") + inp_path + " folder=" + dir_path) !=
+      TOLVANE_OK)
+    return nullptr;
   return &converter->c;
 }
 TOLVANE_DECLARE_CONVERTER;
 
-TOLVANE_EXPORT tolvane_editor* EDITOR(const char*, const char*, tolvane_error* error) {
+TOLVANE_EXPORT tolvane_editor* EDITOR(const char*, const char* setting, tolvane_error* error) {
   auto* editor = new Editor{{&editor_ops, nullptr}};
   if (way_of("EDITOR") != "no-root") editor->c.root = &editor->window;
-  if (act("EDITOR", error) != TOLVANE_OK) return nullptr;
+  if (act("EDITOR", error, std::string("setting=") + setting) != TOLVANE_OK) return nullptr;
   return &editor->c;
 }
 TOLVANE_DECLARE_EDITOR;
 
-TOLVANE_EXPORT tolvane_monitor* MONITOR(const char*, const char*, const void*,
+TOLVANE_EXPORT tolvane_monitor* MONITOR(const char* model_path, const char*, const void* parent,
                                         tolvane_error* error) {
   auto* monitor = new tolvane_monitor{&monitor_ops, nullptr, 0, 0};
-  monitor->nogui = env("TOLVANE_MISBEHAVE_NOGUI") == "1" ? 1 : 0;
-  if (act("MONITOR", error) != TOLVANE_OK) return nullptr;
+  monitor->nogui = steering::env("TOLVANE_MISBEHAVE_NOGUI") == "1" ? 1 : 0;
+  if (act("MONITOR", error,
+          std::string("model=") + model_path + (parent != nullptr ? " parent" : " null")) !=
+      TOLVANE_OK)
+    return nullptr;
   return monitor;
 }
 TOLVANE_DECLARE_MONITOR;

@@ -1,25 +1,20 @@
-// One library that can stand in for any of the three in-process component
-// modules in end-to-end tests; the test steers it through the environment:
-//   TOLVANE_TEST_THROW    operation that throws std::runtime_error, e.g.
-//                         "CONVERTER.main" or "MONITOR.run_process"
-//   TOLVANE_TEST_HEADING  the converter's heading (unset: null)
-//   TOLVANE_TEST_DFLAG    "1": the conversion fails
-//   TOLVANE_TEST_NOGUI    "1": the monitor runs unattended
-//   TOLVANE_TEST_WORK     seconds run_process works before done (default 0;
-//                         negative: never done by itself)
-//   TOLVANE_TEST_NO_MODEL "1": the converter creates no model directory
-//   TOLVANE_TEST_SLEEP    operation that sleeps for 1.5 s after its line,
-//                         so that a test can interrupt it
-//   TOLVANE_TEST_THEN     what run_process goes on with once its work is
-//                         over: "read" standard input to its end, or
-//                         "write" to standard output for ever
-//   TOLVANE_TEST_READER   "1": monitor_main leaves a thread of its own
-//                         behind that reads standard input to its end
-// Every call prints one line "OPERATION<tab>DIR<tab>DETAIL" so the test
-// sees order and directories.
+// A component module written with component.hpp, as a C++ author writes
+// one: it stands in for any of the three components in the tests of what
+// the C++ layer does (an exception that leaves a call becomes the call's
+// reported failure), and, linked into the unit test, for the unattended
+// mode under ThreadSanitizer. Steered and seen as steering.hpp says, with
+// the benign ways of misbehaving.cpp:
+//     throw      a std::runtime_error leaves the call ("CALL threw"), which
+//                the C++ layer reports
+//     sleep, sleep:SECONDS
+//                the call takes 1.5 s (or SECONDS) after its line
+//     CONVERTER.main=dflag|null-heading|no-model
+//     MONITOR.run_process=work:SECONDS, MONITOR.done=never|after:SECONDS,
+//     MONITOR.then=read|write, MONITOR.monitor_main=reader
+// The monitor sets done as it is made, so that monitor_main's line says
+// whether the launcher wrote it (done=1: it did not).
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
@@ -27,13 +22,16 @@
 
 #include <tolvane/component.hpp>
 
+#include "steering.hpp"
+
 namespace {
 
 using namespace tolvane::component;
+using steering::way_of;
 
-std::string env(const char* name, const char* fallback = "") {
-  const char* value = std::getenv(name);
-  return value ? value : fallback;
+void note(const std::string& call, const std::string& detail = "") {
+  steering::note(call, detail);
+  if (way_of(call) == "throw") throw std::runtime_error(call + " threw");
 }
 
 // Stays inside the C streams, holding their locks, for as long as standard
@@ -47,25 +45,22 @@ void keep_streams_busy(const std::string& how) {
       std::fputs("MONITOR progress ...................................................\n", stdout);
 }
 
-void note(const std::string& operation, const std::string& detail = "") {
-  const std::string line =
-      operation + "\t" + std::filesystem::current_path().string() + "\t" + detail + "\n";
-  std::fwrite(line.data(), 1, line.size(), stdout);
-  std::fflush(stdout);
-  if (env("TOLVANE_TEST_SLEEP") == operation)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-  if (env("TOLVANE_TEST_THROW") == operation) throw std::runtime_error(operation + " went wrong");
-}
+bool sets_done_itself() { return way_of("MONITOR.done").empty(); }
 
 class ScriptedConverter : public Converter {
  public:
-  ScriptedConverter(const std::string& inp, const std::string&) : inp_(inp) { note("CONVERTER"); }
+  ScriptedConverter(const std::string& inp, const std::string& dir) : inp_(inp) {
+    note("CONVERTER", "deck=" + inp + " folder=" + dir);
+  }
   void main() override {
     note("CONVERTER.main");
-    if (env("TOLVANE_TEST_NO_MODEL") != "1")
-      std::filesystem::create_directories(inp_.substr(0, inp_.size() - 4));
-    dflag = env("TOLVANE_TEST_DFLAG") == "1";
-    if (std::getenv("TOLVANE_TEST_HEADING")) heading = env("TOLVANE_TEST_HEADING");
+    const std::string way = way_of("CONVERTER.main");
+    if (way != "no-model") std::filesystem::create_directories(fs_path(inp_.substr(0, inp_.size() - 4)));
+    dflag = way == "dflag";
+    if (way != "null-heading")
+      heading = std::getenv("TOLVANE_MISBEHAVE_HEADING")
+                    ? steering::env("TOLVANE_MISBEHAVE_HEADING")
+                    : std::string("Scripted beam");
   }
 
  private:
@@ -92,27 +87,33 @@ class ScriptedMonitor : public Monitor {
  public:
   ScriptedMonitor(const std::string& model, const std::string&, const void* parent) {
     note("MONITOR", "model=" + model + (parent ? " parent" : " null"));
-    nogui = env("TOLVANE_TEST_NOGUI") == "1";
+    nogui = steering::env("TOLVANE_MISBEHAVE_NOGUI") == "1";
+    done.store(true);
   }
   void nogui_mode() override { note("MONITOR.nogui_mode", "res2frd=" + res2frd_path); }
   void run_process() override {
+    double seconds = 0;
+    if (steering::seconds_of(way_of("MONITOR.done"), "after", seconds))
+      std::thread([this, seconds] {
+        steering::pause(seconds);
+        done.store(true);
+      }).detach();
     note("MONITOR.run_process");
-    const double work = std::atof(env("TOLVANE_TEST_WORK", "0").c_str());
-    if (work >= 0) {
-      std::this_thread::sleep_for(std::chrono::duration<double>(work));
-      std::fputs("MONITOR done\n", stdout);
-      std::fflush(stdout);
+    if (steering::seconds_of(way_of("MONITOR.run_process"), "work", seconds)) steering::pause(seconds);
+    if (sets_done_itself()) {
+      steering::note("MONITOR done");
       done.store(true);
     }
-    keep_streams_busy(env("TOLVANE_TEST_THEN"));
+    keep_streams_busy(way_of("MONITOR.then"));
   }
   void signal_handler(int signum) override {
     note("MONITOR.signal_handler", "signum=" + std::to_string(signum));
-    done.store(true);
+    if (sets_done_itself()) done.store(true);
   }
   void monitor_main() override {
-    note("MONITOR.monitor_main", "res2frd=" + res2frd_path);
-    if (env("TOLVANE_TEST_READER") == "1") {
+    note("MONITOR.monitor_main",
+         "res2frd=" + res2frd_path + " done=" + std::to_string(done.load() ? 1 : 0));
+    if (way_of("MONITOR.monitor_main") == "reader") {
       std::thread(keep_streams_busy, "read").detach();
       // Returns once the reader surely waits inside the stream.
       std::this_thread::sleep_for(std::chrono::milliseconds(300));

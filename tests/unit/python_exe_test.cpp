@@ -1,385 +1,116 @@
-// The in-process pipeline driven with components linked into this test:
-// step order, the current directory at each step, object lifetimes,
-// failures from every operation, and the unattended mode's wait.
-#include <atomic>
+// The in-process pipeline's monitor, with its threads: the worker, the
+// interrupts it routes, the wait, here in the test's own process so that
+// ThreadSanitizer (tests/CMakeLists.txt, unit_tsan) sees every access the
+// launcher and the monitor share. The components are scripted.cpp's,
+// linked into the test and steered as every test module is
+// (tests/modules/steering.hpp); what they did comes back through their
+// journal. The rest of the pipeline is tested end to end, with real
+// libraries (tests/e2e/test_in_process.py).
+#include <tolvane/component.h>
+
 #include <chrono>
-#include <cstdint>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
-#include <map>
-#include <mutex>
-#include <set>
-#include <stdexcept>
+#include <sstream>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <tolvane/component.hpp>
 
 #include "binding.hpp"
 #include "failure.hpp"
 #include "main.hpp"
-#include "platform/file_system.hpp"
-#include "platform/interrupts.hpp"
+#include "os.hpp"
 #include "platform/process.hpp"
 #include "process_info.hpp"
 #include "send_interrupt.hpp"
+
+// scripted.cpp's entries and declarations, linked into this test.
+extern "C" {
+tolvane_converter* CONVERTER(const char*, const char*, tolvane_error*);
+tolvane_editor* EDITOR(const char*, const char*, tolvane_error*);
+tolvane_monitor* MONITOR(const char*, const char*, const void*, tolvane_error*);
+extern const tolvane_declaration tolvane_declaration_CONVERTER, tolvane_declaration_EDITOR,
+    tolvane_declaration_MONITOR;
+}
 
 namespace tolvane {
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using component::Converter;
-using component::Editor;
-using component::Monitor;
-using component::Window;
 
-// What the components saw, shared with the detached worker, so it
-// outlives a test whose worker is still running.
-struct Script {
-  std::mutex mutex;
-  std::vector<std::string> journal;
-  std::set<std::string> throw_in;  // operations that throw
-  std::string converter_moves_to;  // where CONVERTER.main goes
-  bool dflag = false;
-  std::optional<std::string> heading = "Bracket under load";
-  bool nogui = false;
-  bool done_at_once = true;
-  std::chrono::milliseconds handler_takes{0};
-  int handler_calls = 0;
-  std::thread::id handler_thread, nogui_mode_thread, worker_thread;
-  std::optional<std::string> editor_header;
-  std::string res2frd_seen;
-  bool done_seen_by_monitor_main = false;
-
-  void note(const std::string& event) {
-    std::lock_guard<std::mutex> lock(mutex);
-    journal.push_back(event + " @" + os::getcwd());
-  }
-  void maybe_throw(const std::string& operation) {
-    if (throw_in.count(operation)) throw std::runtime_error(operation + " failed");
-  }
-};
-
-std::shared_ptr<Script> script;
-
-class TestConverter : public Converter {
- public:
-  TestConverter(const std::string& inp, const std::string& dir) : s_(script) {
-    s_->note("CONVERTER(" + inp + ", " + dir + ")");
-    s_->maybe_throw("CONVERTER");
-  }
-  ~TestConverter() override { s_->note("~CONVERTER"); }
-  void main() override {
-    s_->note("CONVERTER.main");
-    s_->maybe_throw("CONVERTER.main");
-    if (!s_->converter_moves_to.empty()) os::chdir(s_->converter_moves_to);
-    dflag = s_->dflag;
-    heading = s_->heading;
-  }
-
- private:
-  std::shared_ptr<Script> s_;
-};
-
-class TestWindow : public Window {
- public:
-  explicit TestWindow(std::shared_ptr<Script> s) : s_(std::move(s)) {}
-  void destroy() override {
-    s_->note("EDITOR.root.destroy");
-    s_->maybe_throw("EDITOR.root.destroy");
-  }
-
- private:
-  std::shared_ptr<Script> s_;
-};
-
-class TestEditor : public Editor {
- public:
-  TestEditor(const std::string& inp, const std::string& setting) : s_(script) {
-    s_->note("EDITOR(" + inp + ", " + setting + ")");
-    s_->maybe_throw("EDITOR");
-    root = std::make_unique<TestWindow>(s_);
-  }
-  ~TestEditor() override { s_->note("~EDITOR"); }
-  void editor(const std::optional<std::string>& header, const std::string& exepath) override {
-    s_->note("EDITOR.editor(" + exepath + ")");
-    s_->editor_header = header;
-    s_->maybe_throw("EDITOR.editor");
-  }
-
- private:
-  std::shared_ptr<Script> s_;
-};
-
-class TestMonitor : public Monitor {
- public:
-  TestMonitor(const std::string& model, const std::string& setting, const void* parent)
-      : s_(script) {
-    s_->note("MONITOR(" + model + ", " + setting + (parent ? ", parent)" : ", null)"));
-    s_->maybe_throw("MONITOR");
-    nogui = s_->nogui;
-    done.store(true);  // shows whether the launcher wrote it
-  }
-  ~TestMonitor() override { s_->note("~MONITOR"); }
-  void nogui_mode() override {
-    s_->note("MONITOR.nogui_mode");
-    s_->nogui_mode_thread = std::this_thread::get_id();
-    s_->res2frd_seen = res2frd_path;
-    s_->maybe_throw("MONITOR.nogui_mode");
-  }
-  void run_process() override {
-    s_->worker_thread = std::this_thread::get_id();
-    s_->maybe_throw("MONITOR.run_process");
-    if (s_->done_at_once) done.store(true);
-  }
-  void signal_handler(int signum) override {
-    {
-      std::lock_guard<std::mutex> lock(s_->mutex);
-      ++s_->handler_calls;
-      s_->handler_thread = std::this_thread::get_id();
-    }
-    EXPECT_EQ(signum, SIGINT);
-    s_->maybe_throw("MONITOR.signal_handler");
-    std::this_thread::sleep_for(s_->handler_takes);
-  }
-  void monitor_main() override {
-    s_->note("MONITOR.monitor_main");
-    s_->res2frd_seen = res2frd_path;
-    s_->done_seen_by_monitor_main = done.load();
-    s_->maybe_throw("MONITOR.monitor_main");
-  }
-
- private:
-  std::shared_ptr<Script> s_;
-};
-
-// A module linked into the test: its entries with their declarations.
-template <auto Entry, std::uint32_t Kind>
-const tolvane_declaration declared{TOLVANE_DECLARATION_MAGIC,
-                                   TOLVANE_INTERFACE_MAJOR,
-                                   TOLVANE_INTERFACE_MINOR,
-                                   Kind,
-                                   0,
-                                   reinterpret_cast<tolvane_function>(Entry)};
-
-// Where a test's entries come from: the test sets find.
-using SymbolFinder = std::function<void*(const std::string& module, const std::string& symbol)>;
 class LinkedModules final : public SymbolSource {
  public:
   std::string module_name(const ComponentKind& kind) const override { return kind.module; }
   void* symbol(const ComponentKind& kind, const char* name) override {
-    return find(kind.module, name);
+    const std::string symbol = name;
+    const bool declaration = symbol.starts_with("tolvane_declaration_");
+    switch (kind.role) {
+      case Role::converter:
+        return declaration ? const_cast<tolvane_declaration*>(&tolvane_declaration_CONVERTER)
+                           : reinterpret_cast<void*>(&CONVERTER);
+      case Role::editor:
+        return declaration ? const_cast<tolvane_declaration*>(&tolvane_declaration_EDITOR)
+                           : reinterpret_cast<void*>(&EDITOR);
+      case Role::monitor:
+        return declaration ? const_cast<tolvane_declaration*>(&tolvane_declaration_MONITOR)
+                           : reinterpret_cast<void*>(&MONITOR);
+    }
+    return nullptr;
   }
-  SymbolFinder find;
 };
-LinkedModules linked_modules;
-void set_symbol_finder(SymbolFinder finder) { linked_modules.find = std::move(finder); }
 
-template <class M>
-SymbolFinder module_with(std::function<void(const std::string&)> before = {}) {
-  constexpr auto converter = &component::converter_entry<TestConverter>;
-  constexpr auto editor = &component::editor_entry<TestEditor>;
-  constexpr auto monitor = &component::monitor_entry<M>;
-  const std::map<std::string, const void*> symbols = {
-      {"CONVERTER", reinterpret_cast<const void*>(converter)},
-      {"EDITOR", reinterpret_cast<const void*>(editor)},
-      {"MONITOR", reinterpret_cast<const void*>(monitor)},
-      {"tolvane_declaration_CONVERTER", &declared<converter, TOLVANE_ENTRY_CONVERTER>},
-      {"tolvane_declaration_EDITOR", &declared<editor, TOLVANE_ENTRY_EDITOR>},
-      {"tolvane_declaration_MONITOR", &declared<monitor, TOLVANE_ENTRY_MONITOR>},
-  };
-  return [symbols, before](const std::string& module, const std::string& symbol) -> void* {
-    if (before) before(symbol + " from " + module);
-    const auto found = symbols.find(symbol);
-    return found == symbols.end() ? nullptr : const_cast<void*>(found->second);
-  };
+void set_env(const char* name, const std::string& value) {
+#if defined(_WIN32)
+  _putenv_s(name, value.c_str());
+#else
+  setenv(name, value.c_str(), 1);
+#endif
 }
 
-class PythonExe : public ::testing::Test {
+// One line of the components' journal.
+struct Event {
+  std::string call, folder, detail, thread;
+};
+
+class Monitor : public ::testing::Test {
  protected:
   void SetUp() override {
-    platform::take_interrupt();
-    script = std::make_shared<Script>();
     saved_cwd_ = os::getcwd();
-    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    for (char& c : name)
-      if (c == '/') c = '_';
-    base_ = fs::path(os::path::realpath(fs::temp_directory_path().string())) /
+    base_ = fs::temp_directory_path() /
             ("tolvane-python-exe-" +
-             std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" + name);
+             std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(base_);
     fs::create_directories(base_ / "start");
-    fs::create_directories(base_ / "jobs" / "beam");
-    fs::create_directories(base_ / "elsewhere");
+    fs::create_directories(base_ / "jobs");
     os::chdir((base_ / "start").string());
     set_invocation_path(value_or_failure("test", platform::executable_path()));
-    const SymbolFinder module = module_with<TestMonitor>();
-    set_symbol_finder([this, module](const std::string& name, const std::string& symbol) -> void* {
-      if (symbol.rfind("tolvane_declaration_", 0) != 0)
-        script->note("bind " + symbol + " from " + name);
-      return symbol == missing_ ? nullptr : module(name, symbol);
-    });
+    set_env("TOLVANE_MISBEHAVE", "");
+    set_env("TOLVANE_MISBEHAVE_NOGUI", "1");
+    set_env("TOLVANE_MISBEHAVE_JOURNAL", (base_ / "journal").string());
   }
   void TearDown() override {
-    set_symbol_finder(nullptr);
+    set_env("TOLVANE_MISBEHAVE_JOURNAL", "");
+    set_env("TOLVANE_MISBEHAVE", "");
     os::chdir(saved_cwd_);
-    platform::take_interrupt();
     std::error_code ignored;
     fs::remove_all(base_, ignored);
   }
 
   Tolvane launcher() {
-    const std::string deck = (base_ / "jobs" / "beam.inp").string();
-    Tolvane made(deck, (base_ / "jobs").string(), "/opt/solver/FrontISTR-DEV250506");
-    made.chain.modules = &linked_modules;
+    Tolvane made((base_ / "jobs" / "beam.inp").string(), (base_ / "jobs").string(),
+                 "/opt/solver/FrontISTR-DEV250506");
+    made.chain.modules = &modules_;
     return made;
   }
 
-  std::string at(const fs::path& p) const { return " @" + p.string(); }
-  std::vector<std::string> journal() {
-    std::lock_guard<std::mutex> lock(script->mutex);
-    return script->journal;
-  }
-
-  fs::path base_;
-  std::string saved_cwd_;
-  std::string missing_;
-};
-
-TEST_F(PythonExe, RunsTheStepsInOrderInTheRightDirectories) {
-  script->converter_moves_to = (base_ / "elsewhere").string();
-  Tolvane t = launcher();
-  t.python_exe();
-
-  const std::string root =
-      os::path::realpath(os::path::dirname(value_or_failure("test", platform::executable_path())));
-  const std::string setting = os::path::join(root, "session.xml");
-  const fs::path start = base_ / "start", model = base_ / "jobs" / "beam";
-  const std::vector<std::string> expected = {
-      "bind CONVERTER from inp_converter.main" + at(start),
-      "bind EDITOR from editor.gui" + at(start),
-      "bind MONITOR from monitor.gui" + at(start),
-      "CONVERTER(" + t.inp_path + ", " + t.dir_path + ")" + at(start),
-      "CONVERTER.main" + at(start),
-      "~CONVERTER" + at(base_ / "elsewhere"),
-      "EDITOR(" + t.inp_path + ", " + setting + ")" + at(start),
-      "EDITOR.editor(/opt/solver/FrontISTR-DEV250506)" + at(start),
-      "EDITOR.root.destroy" + at(start),
-      "~EDITOR" + at(start),
-      "MONITOR(" + model.string() + ", " + setting + ", null)" + at(model),
-      "MONITOR.monitor_main" + at(model),
-      "~MONITOR" + at(model),
-  };
-  EXPECT_EQ(journal(), expected);
-  EXPECT_EQ(t.root_dir, root);
-  EXPECT_EQ(t.setting, setting);
-  EXPECT_EQ(script->res2frd_seen, os::path::join(os::path::join(root, "exes"), "res2frd.exe"));
-  EXPECT_EQ(script->editor_header, "Bracket under load");
-  EXPECT_EQ(os::getcwd(), model.string());
-}
-
-TEST_F(PythonExe, AttendedModeLeavesDoneAloneAndStartsNoWorker) {
-  launcher().python_exe();
-  EXPECT_TRUE(script->done_seen_by_monitor_main);
-  EXPECT_EQ(script->worker_thread, std::thread::id());
-  EXPECT_EQ(script->nogui_mode_thread, std::thread::id());
-}
-
-TEST_F(PythonExe, ConversionFailureEndsWithStatusOneAndNoEditor) {
-  script->dflag = true;
-  script->converter_moves_to = (base_ / "elsewhere").string();
-  try {
-    launcher().python_exe();
-    FAIL() << "no exit request";
-  } catch (const ExitRequest& request) {
-    EXPECT_EQ(request.status, 1);
-  }
-  for (const auto& event : journal()) EXPECT_EQ(event.find("EDITOR("), std::string::npos) << event;
-  EXPECT_EQ(os::getcwd(), (base_ / "elsewhere").string());
-}
-
-TEST_F(PythonExe, NullAndEmptyHeadingsReachTheEditorUnchanged) {
-  script->heading = std::nullopt;
-  launcher().python_exe();
-  EXPECT_EQ(script->editor_header, std::nullopt);
-
-  os::chdir((base_ / "start").string());
-  script = std::make_shared<Script>();
-  script->heading = "";
-  launcher().python_exe();
-  EXPECT_EQ(script->editor_header, std::optional<std::string>(""));
-}
-
-TEST_F(PythonExe, MissingModelDirectoryFailsAfterTheEditorAndBeforeTheMonitor) {
-  fs::remove(base_ / "jobs" / "beam");
-  try {
-    launcher().python_exe();
-    FAIL() << "no failure";
-  } catch (const Failure& failure) {
-    EXPECT_EQ(failure.where(), "chdir");
-    EXPECT_EQ(failure.kind(), kind::not_found);
-  }
-  const auto events = journal();
-  ASSERT_FALSE(events.empty());
-  EXPECT_EQ(events.back(), "~EDITOR" + at(base_ / "start"));
-}
-
-class MissingEntry : public PythonExe, public ::testing::WithParamInterface<const char*> {};
-
-TEST_P(MissingEntry, StopsBeforeTheConverterExists) {
-  missing_ = GetParam();
-  try {
-    launcher().python_exe();
-    FAIL() << "no failure";
-  } catch (const Failure& failure) {
-    EXPECT_EQ(failure.kind(), kind::binding);
-    EXPECT_NE(failure.where().find(GetParam()), std::string::npos) << failure.where();
-  }
-  for (const auto& event : journal()) EXPECT_EQ(event.rfind("bind", 0), 0u) << event;
-  EXPECT_EQ(os::getcwd(), (base_ / "start").string());
-}
-
-INSTANTIATE_TEST_SUITE_P(Entries, MissingEntry,
-                         ::testing::Values("CONVERTER", "EDITOR", "MONITOR"));
-
-class ThrowingOperation : public PythonExe, public ::testing::WithParamInterface<const char*> {};
-
-TEST_P(ThrowingOperation, BecomesAFailureNamingTheComponentAndOperation) {
-  script->throw_in.insert(GetParam());
-  script->nogui = std::string(GetParam()) == "MONITOR.nogui_mode";
-  try {
-    launcher().python_exe();
-    FAIL() << "no failure";
-  } catch (const Failure& failure) {
-    EXPECT_EQ(failure.where(), GetParam());
-    EXPECT_EQ(failure.kind(), "std::runtime_error");
-    EXPECT_EQ(failure.message(), std::string(GetParam()) + " failed");
-  }
-}
-
-INSTANTIATE_TEST_SUITE_P(Operations, ThrowingOperation,
-                         ::testing::Values("CONVERTER", "CONVERTER.main", "EDITOR", "EDITOR.editor",
-                                           "EDITOR.root.destroy", "MONITOR", "MONITOR.monitor_main",
-                                           "MONITOR.nogui_mode"),
-                         [](const auto& info) {
-                           std::string name = info.param;
-                           for (char& c : name)
-                             if (c == '.') c = '_';
-                           return name;
-                         });
-
-// --- unattended mode ---------------------------------------------------------
-
-class Unattended : public PythonExe {
- protected:
-  void SetUp() override {
-    PythonExe::SetUp();
-    script->nogui = true;
-  }
-  // Runs the pipeline; `during` runs on a helper thread meanwhile.
-  std::chrono::duration<double> timed_run(std::function<void()> during = {}) {
+  // Runs the pipeline; during runs on a helper thread meanwhile.
+  std::chrono::duration<double> timed_run(const std::function<void()>& during = {}) {
     std::thread helper;
     const auto start = std::chrono::steady_clock::now();
     if (during) helper = std::thread(during);
@@ -394,50 +125,70 @@ class Unattended : public PythonExe {
     if (helper.joinable()) helper.join();
     return took;
   }
-};
 
-// The monitor object of the current unattended run, found the way another
-// monitor thread would hold it.
-std::atomic<Monitor*> current_monitor{nullptr};
-class TrackedMonitor : public TestMonitor {
- public:
-  TrackedMonitor(const std::string& model, const std::string& setting, const void* parent)
-      : TestMonitor(model, setting, parent) {
-    current_monitor.store(this);
+  std::vector<Event> journal() const {
+    std::vector<Event> events;
+    std::ifstream in(base_ / "journal");
+    for (std::string line; std::getline(in, line);) {
+      Event event;
+      std::istringstream fields(line);
+      std::getline(fields, event.call, '\t');
+      std::getline(fields, event.folder, '\t');
+      std::getline(fields, event.detail, '\t');
+      std::getline(fields, event.thread, '\t');
+      events.push_back(event);
+    }
+    return events;
   }
+  std::vector<Event> calls_of(const std::string& call) const {
+    std::vector<Event> found;
+    for (const Event& event : journal())
+      if (event.call == call) found.push_back(event);
+    return found;
+  }
+  // Waits until the worker has begun run_process.
+  void wait_for_the_worker() const {
+    while (calls_of("MONITOR.run_process").empty()) std::this_thread::sleep_for(5ms);
+  }
+
+  fs::path base_;
+  std::string saved_cwd_;
+  LinkedModules modules_;
 };
 
-TEST_F(Unattended, DoneAtOnceStillWaitsTheFirstFullSecond) {
+TEST_F(Monitor, AttendedModeLeavesDoneAloneAndStartsNoWorker) {
+  set_env("TOLVANE_MISBEHAVE_NOGUI", "");
+  launcher().python_exe();
+  const auto main = calls_of("MONITOR.monitor_main");
+  ASSERT_EQ(main.size(), 1u);
+  // The monitor set done as it was made; the launcher did not write it.
+  EXPECT_NE(main[0].detail.find(" done=1"), std::string::npos) << main[0].detail;
+  EXPECT_TRUE(calls_of("MONITOR.nogui_mode").empty());
+  EXPECT_TRUE(calls_of("MONITOR.run_process").empty());
+}
+
+TEST_F(Monitor, DoneAtOnceStillWaitsTheFirstFullSecond) {
   const auto took = timed_run();
   EXPECT_GE(took, 1s);
   EXPECT_LT(took, 1.9s);
-  EXPECT_EQ(script->nogui_mode_thread, std::this_thread::get_id());
-  EXPECT_NE(script->worker_thread, std::this_thread::get_id());
-  EXPECT_EQ(script->handler_calls, 0);
-  EXPECT_EQ(script->res2frd_seen,
-            os::path::join(os::path::join(os::path::realpath(os::path::dirname(value_or_failure(
-                                              "test", platform::executable_path()))),
-                                          "exes"),
-                           "res2frd.exe"));
+  const auto nogui_mode = calls_of("MONITOR.nogui_mode");
+  const auto run_process = calls_of("MONITOR.run_process");
+  ASSERT_EQ(nogui_mode.size(), 1u);
+  ASSERT_EQ(run_process.size(), 1u);
+  EXPECT_EQ(nogui_mode[0].thread, "main");
+  EXPECT_EQ(run_process[0].thread, "other");
+  EXPECT_TRUE(calls_of("MONITOR.signal_handler").empty());
+  EXPECT_EQ(nogui_mode[0].detail,
+            "res2frd=" + os::path::join(os::path::join(os::path::dirname(os::path::realpath(
+                                                           invocation_path())),
+                                                       "exes"),
+                                        "res2frd.exe"));
 }
 
-void bind_tracked_monitor() {
-  current_monitor.store(nullptr);
-  set_symbol_finder(module_with<TrackedMonitor>());
-}
-
-void set_done_after(std::chrono::milliseconds delay) {
-  std::this_thread::sleep_for(delay);
-  while (current_monitor.load() == nullptr) std::this_thread::sleep_for(10ms);
-  current_monitor.load()->done.store(true);
-}
-
-TEST_F(Unattended, InterruptsCallTheHandlerOnTheMainThreadAndTheWaitGoesOn) {
-  script->done_at_once = false;
-  script->handler_takes = 300ms;
-  bind_tracked_monitor();
-  const auto took = timed_run([] {
-    while (current_monitor.load() == nullptr) std::this_thread::sleep_for(5ms);
+TEST_F(Monitor, InterruptsCallTheHandlerOnTheMainThreadAndTheWaitGoesOn) {
+  set_env("TOLVANE_MISBEHAVE", "MONITOR.signal_handler=sleep:0.3,MONITOR.done=after:2.6");
+  const auto took = timed_run([this] {
+    wait_for_the_worker();
     std::this_thread::sleep_for(200ms);
     tolvane::testing::send_interrupt();  // first call
     std::this_thread::sleep_for(100ms);
@@ -445,36 +196,33 @@ TEST_F(Unattended, InterruptsCallTheHandlerOnTheMainThreadAndTheWaitGoesOn) {
     tolvane::testing::send_interrupt();
     tolvane::testing::send_interrupt();
     tolvane::testing::send_interrupt();
-    set_done_after(2000ms);
   });
-  EXPECT_EQ(script->handler_calls, 2);
-  EXPECT_EQ(script->handler_thread, std::this_thread::get_id());
-  EXPECT_GE(took, 2.3s);
+  const auto handler = calls_of("MONITOR.signal_handler");
+  ASSERT_EQ(handler.size(), 2u);
+  for (const Event& call : handler) {
+    EXPECT_EQ(call.thread, "main");
+    EXPECT_EQ(call.detail, "signum=2");
+  }
+  EXPECT_GE(took, 2.6s);
   EXPECT_LT(took, 4s);
-  current_monitor.store(nullptr);
 }
 
-TEST_F(Unattended, AFailingWorkerIsReportedAndTheWaitGoesOn) {
-  script->done_at_once = false;
-  script->throw_in.insert("MONITOR.run_process");
-  bind_tracked_monitor();
+TEST_F(Monitor, AFailingWorkerIsReportedAndTheWaitGoesOn) {
+  set_env("TOLVANE_MISBEHAVE", "MONITOR.run_process=throw,MONITOR.done=after:1.5");
   ::testing::internal::CaptureStderr();
-  const auto took = timed_run([] { set_done_after(1500ms); });
+  const auto took = timed_run();
   const std::string err = ::testing::internal::GetCapturedStderr();
-  EXPECT_NE(err.find(": MONITOR.run_process: std::runtime_error: MONITOR.run_process failed"),
+  EXPECT_NE(err.find(": MONITOR.run_process: std::runtime_error: MONITOR.run_process threw"),
             std::string::npos)
       << err;
   EXPECT_GE(took, 2s);
-  current_monitor.store(nullptr);
 }
 
-TEST_F(Unattended, AFailingHandlerEndsThePipelineWithItsFailure) {
-  script->done_at_once = false;
-  script->throw_in.insert("MONITOR.signal_handler");
-  bind_tracked_monitor();
+TEST_F(Monitor, AFailingHandlerEndsThePipelineWithItsFailure) {
+  set_env("TOLVANE_MISBEHAVE", "MONITOR.signal_handler=throw,MONITOR.done=never");
   try {
-    timed_run([] {
-      while (current_monitor.load() == nullptr) std::this_thread::sleep_for(5ms);
+    timed_run([this] {
+      wait_for_the_worker();
       std::this_thread::sleep_for(300ms);
       tolvane::testing::send_interrupt();
     });
@@ -482,7 +230,6 @@ TEST_F(Unattended, AFailingHandlerEndsThePipelineWithItsFailure) {
   } catch (const Failure& failure) {
     EXPECT_EQ(failure.where(), "MONITOR.signal_handler");
   }
-  current_monitor.store(nullptr);
 }
 
 }  // namespace
