@@ -118,11 +118,10 @@ class LauncherCase(unittest.TestCase):
 
 class HelpTest(LauncherCase):
 
+    # Which words mean what is the parser's unit tests' concern; these
+    # check the bytes that reach the streams and the status.
     def test_help_words_anywhere_print_help_and_exit_0(self):
-        for args in (["-h"], ["--help"], ["--h"], ["--he"], ["--hel"], ["-hxyz"],
-                     ["deck.inp", "-h"], ["deck.inp", "-hx"],
-                     ["-x", "-h"], ["--nogui", "--help"], ["-nogui", "-h"],
-                     ["a.inp", "b.inp", "--he"], ["-h", "-h=x"], ["-h", "--", "-x"]):
+        for args in (["-h"], ["--he"], ["deck.inp", "-hx"], ["-h", "--", "-x"]):
             with self.subTest(args=args):
                 self.assert_help(self.launch(args), help_bytes("Tolvane.exe"))
 
@@ -184,19 +183,14 @@ class HelpTest(LauncherCase):
 class ErrorTest(LauncherCase):
 
     def test_missing_deck(self):
-        for args in ([], ["-nogui", "deck.inp"], ["-x"], ["--nogui"], ["-deck.inp"],
-                     ["-nogui=s.s2f"], ["-n", "s.s2f", "-noguix"], ["--"]):
+        for args in ([], ["-nogui", "deck.inp"], ["--"]):
             with self.subTest(args=args):
                 self.assert_error(self.launch(args), "Tolvane.exe", REQUIRED)
 
     def test_left_over_words_in_command_line_order(self):
         for args, left_over in (
                 (["a.inp", "b.inp"], "b.inp"),
-                (["a.inp", "--nogui"], "--nogui"),
-                (["a.inp", "-noguix"], "-noguix"),
-                (["-x", "a.inp"], "-x"),
                 (["-y", "a.inp", "b", "--zz"], "-y b --zz"),
-                (["a.inp", "-nogui", "s.s2f", "b.inp"], "b.inp"),
                 (["a.inp", "デッキ.inp"], "デッキ.inp"),
                 (["a.inp", "with space.inp"], "with space.inp")):
             with self.subTest(args=args):
@@ -204,9 +198,7 @@ class ErrorTest(LauncherCase):
                                   "unrecognized arguments: " + left_over)
 
     def test_help_word_with_an_attached_value(self):
-        for args, attached in ((["-h=x"], "x"), (["--help="], ""), (["-h-x"], "-x"),
-                               (["deck.inp", "--help=yes"], "yes"),
-                               (["-h=x", "-h"], "x"), (["-h=a b"], "a b")):
+        for args, attached in ((["-h=x"], "x"), (["--help="], ""), (["-h=a b"], "a b")):
             with self.subTest(args=args):
                 self.assert_error(self.launch(args), "Tolvane.exe",
                                   "argument -h/--help: ignored explicit argument '"

@@ -222,6 +222,10 @@ TEST(CliParseHelp, ActsWhenReachedWhateverSurroundsIt) {
       {{"--he", "-h=x"}, "help"},
       {{"-h", "-h=x"}, "help"},
       {{"-nogui", "v", "--hel", "a", "b"}, "help"},
+      {{"-nogui", "-h"}, "help"},
+      {{"--nogui", "--help"}, "help"},
+      {{"deck.inp", "-hx"}, "help"},
+      {{"-h", "--", "-x"}, "help"},
   });
 }
 
@@ -229,6 +233,7 @@ TEST(CliParseHelp, AnEarlierHelpErrorWins) {
   expect_cases({
       {{"-h=x", "-h"}, ignored("x")},
       {{"a", "-h-y", "--help"}, ignored("-y")},
+      {{"deck.inp", "--help=yes"}, ignored("yes")},
   });
 }
 
@@ -238,6 +243,10 @@ TEST(CliParseOutcome, MissingInputIsReportedBeforeLeftOvers) {
       {{"-x"}, required},
       {{"-x", "--nogui", "-noguix"}, required},
       {{"-nogui"}, required},
+      {{"--nogui"}, required},
+      {{"-deck.inp"}, required},
+      {{"-nogui=s.s2f"}, required},
+      {{"-n", "s.s2f", "-noguix"}, required},
   });
 }
 
@@ -248,6 +257,10 @@ TEST(CliParseOutcome, LeftOversInCommandLineOrder) {
       {{"-x", "a", "b"}, unrecognized("-x b")},
       {{"a", "-x", "b", "--y", "c d"}, unrecognized("-x b --y c d")},
       {{"a", "", "b"}, unrecognized(" b")},
+      {{"a", "--nogui"}, unrecognized("--nogui")},
+      {{"a", "-noguix"}, unrecognized("-noguix")},
+      {{"-x", "a"}, unrecognized("-x")},
+      {{"a", "-nogui", "s", "b"}, unrecognized("b")},
   });
 }
 

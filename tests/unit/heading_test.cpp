@@ -60,7 +60,15 @@ const Case cases[] = {
      "a\xe2\x80\xa9"
      "b\xe2\x80\xa9",
      "b"},
-    {"lookalikes_are_text", "\xc2\xa9\xe2\x80\xa7\xe2\x82\xac", "\xc2\xa9\xe2\x80\xa7\xe2\x82\xac"},
+    // U+00A9, U+2027, U+202A, U+0084, U+20AC: neighbours of line ends.
+    {"lookalikes_are_text", "\xc2\xa9\xe2\x80\xa7\xe2\x80\xaa\xc2\x84\xe2\x82\xac",
+     "\xc2\xa9\xe2\x80\xa7\xe2\x80\xaa\xc2\x84\xe2\x82\xac"},
+    {"unit_separator_is_no_end", "a\x1fz", "a\x1fz"},
+    {"trailing_empty_crlf_line", "header:x\r\n\r\n", ""},
+    {"cr_then_crlf", "header:x\r\r\n", ""},
+    {"single_crlf", "\r\n", ""},
+    {"untagged_last_line", "header:x\nPlain heading\n", "Plain heading"},
+    {"only_the_last_line_counts", "header:first\nheader:second\n", "header:second"},
     {"blanks_kept", "header:  two  blanks  ", "header:  two  blanks  "},
     {"japanese", "\xe8\xaa\xad\xe8\xbe\xbc\nheader:\xe6\xa2\x81\n", "header:\xe6\xa2\x81"},
     {"tab_is_no_end", "a\tb", "a\tb"},
