@@ -29,7 +29,7 @@ class ChainObserver {
   virtual void returned(const char* /*where*/, const CallResult& /*result*/) {}
 
   // In-process: the converter's heading as the editor will get it.
-  virtual void headed(const std::optional<std::string>& /*header*/) {}
+  virtual void headed(const std::optional<std::string>& /*heading*/) {}
   // In-process: nogui_mode has returned; done is not yet written.
   virtual void unattended(const tolvane_monitor& /*monitor*/) {}
   // In-process: the wait for done is about to sleep, as it does once a

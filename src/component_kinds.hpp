@@ -18,8 +18,9 @@ enum class Role { converter, editor, monitor };
 struct ComponentKind {
   Role role;
   const char* name;  // "converter", as users and the checker's lines call it
-  // The in-process form: the entry, as its declaration names its kind, in
-  // the module "inp_converter.main", the file inp_converter/main.<suffix>.
+  // The in-process form: the entry and the role that its declaration gives
+  // in entry_kind, in the module "inp_converter.main", the file
+  // inp_converter/main.<suffix>.
   const char* entry;
   std::uint32_t entry_kind;
   const char* module;

@@ -13,8 +13,11 @@ ChainSetup ChainSetup::of_this_program() {
   return setup;
 }
 
-Tolvane::Tolvane(std::string inp, std::string dir, std::string exe)
-    : inp_path(std::move(inp)), dir_path(std::move(dir)), exepath(std::move(exe)) {
+Tolvane::Tolvane(std::string inp, std::string dir, std::string exe, ChainSetup setup)
+    : inp_path(std::move(inp)),
+      dir_path(std::move(dir)),
+      exepath(std::move(exe)),
+      chain(std::move(setup)) {
   exe_type = os::path::splitext(invocation_path()).second == ".exe" ? "exe_file" : "python";
 }
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "component_kinds.hpp"
-// The path and directory operations that the pipelines use.
+// The path and folder operations that the pipelines use.
 #include "os.hpp"
 
 namespace tolvane {
@@ -41,7 +41,9 @@ struct ChainSetup {
 
 class Tolvane {
  public:
-  Tolvane(std::string inp_path, std::string dir_path, std::string exepath);
+  // chain: where the components are found and what watches them.
+  Tolvane(std::string inp_path, std::string dir_path, std::string exepath,
+          ChainSetup chain = ChainSetup::of_this_program());
 
   // The in-process pipeline: the components are modules loaded into this
   // process (module_chain.cpp).
@@ -61,7 +63,8 @@ class Tolvane {
   std::optional<std::string> root_dir;
   std::optional<std::string> setting;
 
-  ChainSetup chain = ChainSetup::of_this_program();
+ private:
+  ChainSetup chain;
 };
 
 }  // namespace tolvane

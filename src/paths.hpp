@@ -45,11 +45,11 @@ std::string normalize(Flavour f, std::string_view p);
 
 // Windows: a drive with a separator ("C:\"), or two leading separators
 // (UNC, device paths). "\x" and "C:x" still depend on the current drive
-// or on that drive's directory, so they are not absolute.
+// or on that drive's current folder, so they are not absolute.
 bool is_absolute(Flavour f, std::string_view p);
 
 // POSIX abspath: normalize, then anchor a relative path at cwd (an
-// absolute, normalised directory).
+// absolute, normalised folder).
 std::string absolute_posix(std::string_view p, std::string_view cwd);
 
 // "\\?\C:\x" -> "C:\x", "\\?\UNC\server\share\x" -> "\\server\share\x";

@@ -1,4 +1,4 @@
-// Running one component executable to its end under the launcher's
+// Running one tool to its end under the launcher's
 // interrupt policy: an interrupt gives the child 0.25 s more, then it is
 // terminated and reaped, and the launcher ends with the interruption.
 // The child shares the launcher's standard streams, but the converter's

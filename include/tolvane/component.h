@@ -234,7 +234,7 @@ static inline FILE* tolvane_fopen(const char* utf8_path, const char* mode) {
 
 typedef struct tolvane_converter tolvane_converter;
 typedef struct tolvane_converter_ops {
-  /* Performs the conversion; may leave another current directory behind.
+  /* Performs the conversion; may leave another current folder behind.
    * Sets dflag and heading before it returns. */
   tolvane_status (*main)(tolvane_converter* self, tolvane_error* error);
   void (*release)(tolvane_converter* self);
@@ -312,7 +312,7 @@ typedef tolvane_converter* (*tolvane_converter_entry)(const char* inp_path, cons
                                                       tolvane_error* error);
 typedef tolvane_editor* (*tolvane_editor_entry)(const char* inp_path, const char* setting,
                                                 tolvane_error* error);
-/* The current directory is the model folder when MONITOR runs; parent is
+/* The current folder is the model folder when MONITOR runs; parent is
  * always NULL. */
 typedef tolvane_monitor* (*tolvane_monitor_entry)(const char* model_path, const char* setting,
                                                   const void* parent, tolvane_error* error);
@@ -331,7 +331,7 @@ typedef struct tolvane_declaration {
   uint32_t magic;
   uint16_t major;
   uint16_t minor;
-  uint32_t entry_kind;    /* TOLVANE_ENTRY_CONVERTER, ... */
+  uint32_t entry_kind;    /* its role: TOLVANE_ENTRY_CONVERTER, ... */
   uint32_t reserved;      /* 0 */
   tolvane_function entry; /* the entry itself */
 } tolvane_declaration;

@@ -144,7 +144,7 @@ inline std::filesystem::path fs_path(const std::string& utf8) {
 class Converter {
  public:
   virtual ~Converter() = default;
-  // Performs the conversion; may leave another current directory behind.
+  // Performs the conversion; may leave another current folder behind.
   virtual void main() = 0;
 
   // Read after main() returns: true when the conversion failed.

@@ -113,7 +113,7 @@ std::optional<std::string> convert_deck(const std::string& deck, Encoding encodi
   if (model.empty()) return fail(deck + ": not an .inp deck");
   std::error_code error;
   std::filesystem::create_directory(tolvane::component::fs_path(model), error);
-  if (error) return fail("cannot create model directory " + model + ": " + error.message());
+  if (error) return fail("cannot create model folder " + model + ": " + error.message());
   print_line(Stream::out, "Converted " + std::to_string(count_lines(text)) + " lines", encoding);
   return find_heading(text);
 }

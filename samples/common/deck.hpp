@@ -24,7 +24,7 @@ std::size_t count_lines(std::string_view deck);
 // The deck path less its final ".inp"; empty when it has none.
 std::string model_path(const std::string& deck);
 
-// Reads the deck, creates its model directory and reports progress.
+// Reads the deck, creates its model folder and reports progress.
 // Returns the heading, or nothing after a message on standard error.
 std::optional<std::string> convert_deck(const std::string& deck, Encoding encoding);
 

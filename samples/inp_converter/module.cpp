@@ -12,7 +12,7 @@ class Converter final : public tolvane::component::Converter {
   Converter(std::string inp_path, std::string dir_path)
       : inp_path_(std::move(inp_path)), dir_path_(std::move(dir_path)) {}
 
-  // Works in the deck's directory and stays there, as the real one does.
+  // Works in the deck's folder and stays there, as the real one does.
   void main() override {
     using samples::Stream;
     std::error_code error;

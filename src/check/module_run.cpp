@@ -12,6 +12,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "../chain_observer.hpp"
 #include "../failure.hpp"
@@ -95,9 +96,9 @@ class ModuleWatch final : public ChainObserver {
       platform::record_interrupt();  // pressed a second time
   }
 
-  void headed(const std::optional<std::string>& header) override {
+  void headed(const std::optional<std::string>& heading) override {
     decide("converter.main", passed());
-    decide("converter.heading", heading_verdict(header));
+    decide("converter.heading", heading_verdict(heading));
   }
 
   void unattended(const tolvane_monitor& monitor) override {
@@ -220,12 +221,13 @@ void run_modules(const Run& run, const RunSetting& setting, RunReport& report) {
   auto* watch = new ModuleWatch(run, setting, report);
   const std::string folder = os::path::realpath(setting.dir);
   auto* modules = new LayoutModules(folder, setting, run.nogui, watch);
+  ChainSetup chain;
+  chain.program_folder = folder;
+  chain.invocation_folder = setting.dir;
+  chain.modules = modules;
+  chain.observer = watch;
   Tolvane launcher(setting.deck, os::path::dirname(setting.deck),
-                   os::path::join(folder, solver_folder));
-  launcher.chain.program_folder = folder;
-  launcher.chain.invocation_folder = setting.dir;
-  launcher.chain.modules = modules;
-  launcher.chain.observer = watch;
+                   os::path::join(folder, solver_folder), std::move(chain));
   try {
     launcher.python_exe();
     report.chain_ended();

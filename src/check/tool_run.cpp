@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <set>
 #include <string>
+#include <utility>
 
 #include "../chain_observer.hpp"
 #include "../failure.hpp"
@@ -272,17 +273,18 @@ void run_tools(const Run& run, const RunSetting& setting, RunReport& report) {
     return;
   }
   auto* watch = new ToolWatch(setting, report);  // outlives the run, as its watchdog does
-  Tolvane launcher(setting.deck, os::path::dirname(setting.deck),
-                   os::path::join(os::path::realpath(setting.dir), solver_folder));
-  launcher.chain.program_folder = os::path::realpath(setting.dir);
-  launcher.chain.invocation_folder = setting.dir;
-  launcher.chain.tool_program = [&setting](const ComponentKind& kind) {
+  ChainSetup chain;
+  chain.program_folder = os::path::realpath(setting.dir);
+  chain.invocation_folder = setting.dir;
+  chain.tool_program = [&setting](const ComponentKind& kind) {
     if (setting.present(Form::tools, kind.role))
       return os::path::join(os::path::join(setting.dir, tools_folder), kind.tool);
     return invocation_path();
   };
-  launcher.chain.observer = watch;
-  launcher.chain.tool_limit = setting.timeout;
+  chain.observer = watch;
+  chain.tool_limit = setting.timeout;
+  Tolvane launcher(setting.deck, os::path::dirname(setting.deck),
+                   os::path::join(chain.program_folder, solver_folder), std::move(chain));
   try {
     launcher.file_exe();
   } catch (const Stop& stop) {

@@ -100,23 +100,23 @@ std::string deck_path_fix(Form form) {
          see("Rules for every component");
 }
 
-Verdict heading_verdict(const std::optional<std::string>& header) {
+Verdict heading_verdict(const std::optional<std::string>& heading) {
   const std::string where = see("Converter: entry CONVERTER");
-  if (!header)
+  if (!heading)
     return warned("heading is NULL after CONVERTER.main: the editor gets a null heading",
                   "set heading in main() (in C++: heading = \"...\")" + where);
   std::string ignored;
   utf::Utf8Validator validator;
-  if (!validator.feed(*header, ignored) || !validator.finish())
+  if (!validator.feed(*heading, ignored) || !validator.finish())
     return failed("the heading is not valid UTF-8",
                   "text through the interface is UTF-8" + see("Rules for every component"));
-  for (std::size_t i = 0; i < header->size(); ++i)
-    if (line_end_at(*header, i) != 0)
+  for (std::size_t i = 0; i < heading->size(); ++i)
+    if (line_end_at(*heading, i) != 0)
       return failed("the heading holds a line end at byte " + std::to_string(i),
                     "a heading is one line: no line end could reach the editor of the tool "
                     "form either" +
                         where);
-  return passed("\"" + *header + "\"");
+  return passed("\"" + *heading + "\"");
 }
 
 std::string done_fix() {

@@ -21,7 +21,7 @@ Verdict verdict_of_module_failure(const Failure& failure, const CallOutcome& out
 Verdict verdict_of_call(const Failure& failure, const CallOutcome& outcome, bool entry);
 
 // The converter's heading as the editor is to get it.
-Verdict heading_verdict(const std::optional<std::string>& header);
+Verdict heading_verdict(const std::optional<std::string>& heading);
 
 // How done is to be set.
 std::string done_fix();

@@ -1,5 +1,5 @@
 // In-process component modules on Windows: DLLs loaded by their full path
-// with a search order that never includes the current directory.
+// with a search order that never includes the current folder.
 
 #include <windows.h>
 

@@ -6,8 +6,6 @@
 // (tests/modules/steering.hpp); what they did comes back through their
 // journal. The rest of the pipeline is tested end to end, with real
 // libraries (tests/e2e/test_in_process.py).
-#include <tolvane/component.h>
-
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -16,9 +14,11 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <tolvane/component.h>
 
 #include "binding.hpp"
 #include "failure.hpp"
@@ -81,10 +81,10 @@ class Monitor : public ::testing::Test {
  protected:
   void SetUp() override {
     saved_cwd_ = os::getcwd();
-    base_ = fs::temp_directory_path() /
-            ("tolvane-python-exe-" +
-             std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    base_ =
+        fs::temp_directory_path() /
+        ("tolvane-python-exe-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+         "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(base_);
     fs::create_directories(base_ / "start");
     fs::create_directories(base_ / "jobs");
@@ -103,10 +103,10 @@ class Monitor : public ::testing::Test {
   }
 
   Tolvane launcher() {
-    Tolvane made((base_ / "jobs" / "beam.inp").string(), (base_ / "jobs").string(),
-                 "/opt/solver/FrontISTR-DEV250506");
-    made.chain.modules = &modules_;
-    return made;
+    ChainSetup chain = ChainSetup::of_this_program();
+    chain.modules = &modules_;
+    return Tolvane((base_ / "jobs" / "beam.inp").string(), (base_ / "jobs").string(),
+                   "/opt/solver/FrontISTR-DEV250506", std::move(chain));
   }
 
   // Runs the pipeline; during runs on a helper thread meanwhile.
@@ -179,10 +179,10 @@ TEST_F(Monitor, DoneAtOnceStillWaitsTheFirstFullSecond) {
   EXPECT_EQ(run_process[0].thread, "other");
   EXPECT_TRUE(calls_of("MONITOR.signal_handler").empty());
   EXPECT_EQ(nogui_mode[0].detail,
-            "res2frd=" + os::path::join(os::path::join(os::path::dirname(os::path::realpath(
-                                                           invocation_path())),
-                                                       "exes"),
-                                        "res2frd.exe"));
+            "res2frd=" + os::path::join(
+                             os::path::join(
+                                 os::path::dirname(os::path::realpath(invocation_path())), "exes"),
+                             "res2frd.exe"));
 }
 
 TEST_F(Monitor, InterruptsCallTheHandlerOnTheMainThreadAndTheWaitGoesOn) {
