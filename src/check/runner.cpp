@@ -47,9 +47,10 @@ RunSetting setting_of(const std::string& dir, std::chrono::milliseconds timeout)
 // "<run>\t<timeout ms>\t<present bits>\t<dir>": what a run's child is to do.
 std::string spec_of(std::size_t run, const RunSetting& setting) {
   unsigned present = 0;
-  for (std::size_t i = 0; i < component_kinds.size(); ++i)
-    present |= (setting.module_present[i] ? 1u : 0u) << i | (setting.tool_present[i] ? 8u : 0u)
-                                                                << i;
+  for (std::size_t i = 0; i < component_kinds.size(); ++i) {
+    if (setting.module_present[i]) present |= 1u << i;
+    if (setting.tool_present[i]) present |= 8u << i;
+  }
   return std::to_string(run) + "\t" + std::to_string(setting.timeout.count()) + "\t" +
          std::to_string(present) + "\t" + setting.dir;
 }

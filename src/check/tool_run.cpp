@@ -273,8 +273,9 @@ void run_tools(const Run& run, const RunSetting& setting, RunReport& report) {
     return;
   }
   auto* watch = new ToolWatch(setting, report);  // outlives the run, as its watchdog does
+  const std::string folder = os::path::realpath(setting.dir);
   ChainSetup chain;
-  chain.program_folder = os::path::realpath(setting.dir);
+  chain.program_folder = folder;
   chain.invocation_folder = setting.dir;
   chain.tool_program = [&setting](const ComponentKind& kind) {
     if (setting.present(Form::tools, kind.role))
@@ -284,7 +285,7 @@ void run_tools(const Run& run, const RunSetting& setting, RunReport& report) {
   chain.observer = watch;
   chain.tool_limit = setting.timeout;
   Tolvane launcher(setting.deck, os::path::dirname(setting.deck),
-                   os::path::join(chain.program_folder, solver_folder), std::move(chain));
+                   os::path::join(folder, solver_folder), std::move(chain));
   try {
     launcher.file_exe();
   } catch (const Stop& stop) {
