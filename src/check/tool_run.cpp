@@ -1,7 +1,6 @@
-// A run of the tool form: the launcher's file_exe on the layout's tools
-// (the validator's own executable standing in for those it lacks), each
-// tool run once, with a time limit, with the model folder as the earlier
-// tools leave it; and the converter once more on a deck that is not there.
+// A run of the tool form: the launcher's file_exe on the layout's tools (the
+// validator standing in for those it lacks), each run once with a time limit
+// and the model folder as earlier tools leave it; and a run on a missing deck.
 
 #include <cstdint>
 #include <set>
