@@ -3,7 +3,8 @@
 # each file with the compile commands of the build that compiles it (the
 # Windows files through clang's mingw-w64 target), and the house's
 # direction (scripts/include_levels.py: no file includes one that stands
-# above it). Fails on any finding.
+# above it), and the checker's files each within 300 lines. Fails on any
+# finding.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 for preset in native windows; do
@@ -29,5 +30,9 @@ tidy() {  # tidy BUILD-DIR [ARG...] -- FILE...
 tidy build/native -- src/*.cpp src/check/*.cpp src/platform/*-posix.cpp
 tidy build/windows "${windows_args[@]}" -- src/platform/*-win32.cpp
 python3 scripts/include_levels.py || status=1
+for file in src/check/*; do
+  lines=$(wc -l < "$file")
+  [ "$lines" -le 300 ] || { echo "$file: $lines lines, over 300: split it by concern"; status=1; }
+done
 [ $status -eq 0 ] && echo "clang-tidy: no findings in src/"
 exit $status
