@@ -135,17 +135,6 @@ void change_crash_handling(const std::string& way) {
 #endif
 }
 
-// Stays inside the C streams, holding their locks, for as long as standard
-// input stays open or standard output takes more.
-void keep_streams_busy(const std::string& how) {
-  if (how == "read")
-    while (std::fgetc(stdin) != EOF) {
-    }
-  if (how == "write")
-    for (;;)
-      std::fputs("MONITOR progress ...................................................\n", stdout);
-}
-
 // Writes the call's line, then misbehaves as told; returns what the call
 // is to return: TOLVANE_FAILED when it is to fail.
 tolvane_status act(const char* call, tolvane_error* error, const std::string& detail = "") {
@@ -215,7 +204,8 @@ const tolvane_converter_ops converter_ops = {
       }
       const tolvane_status status = act("CONVERTER.main", error);
       std::error_code ignored;
-      if (way != "no-model") std::filesystem::create_directories(path_of(converter->model), ignored);
+      if (way != "no-model")
+        std::filesystem::create_directories(path_of(converter->model), ignored);
       self->dflag = way == "dflag" ? 1 : 0;
       const char* heading = converter->heading.c_str();
       if (way == "null-heading") heading = nullptr;
@@ -283,7 +273,7 @@ const tolvane_monitor_ops monitor_ops = {
         note("MONITOR done");
         if (sets_done_itself()) tolvane_flag_store(&self->done, 1);
       }
-      keep_streams_busy(way_of("MONITOR.then"));
+      steering::keep_streams_busy(way_of("MONITOR.then"));
       return status;
     },
     [](tolvane_monitor* self, int32_t signum, tolvane_error* error) {
@@ -293,12 +283,12 @@ const tolvane_monitor_ops monitor_ops = {
       return status;
     },
     [](tolvane_monitor* self, tolvane_error* error) {
-      const tolvane_status status = act(
-          "MONITOR.monitor_main", error,
-          std::string("res2frd=") + (self->res2frd_path ? self->res2frd_path : "") +
-              " done=" + std::to_string(tolvane_flag_load(&self->done)));
+      const tolvane_status status =
+          act("MONITOR.monitor_main", error,
+              std::string("res2frd=") + (self->res2frd_path ? self->res2frd_path : "") +
+                  " done=" + std::to_string(tolvane_flag_load(&self->done)));
       if (way_of("MONITOR.monitor_main") == "reader") {
-        std::thread(keep_streams_busy, "read").detach();
+        std::thread(steering::keep_streams_busy, "read").detach();
         // Returns once the reader surely waits inside the stream.
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
       }
@@ -314,11 +304,11 @@ const tolvane_monitor_ops monitor_ops = {
 TOLVANE_EXPORT tolvane_converter* CONVERTER(const char* inp_path, const char* dir_path,
                                             tolvane_error* error) {
   const std::string heading = steering::env("TOLVANE_MISBEHAVE_HEADING");
-  auto* converter = new Converter{{&converter_ops, 0, nullptr},
-                                  inp_path,
-                                  inp_path,
-                                  std::getenv("TOLVANE_MISBEHAVE_HEADING") ? heading
-                                                                           : "Misbehaving beam"};
+  auto* converter =
+      new Converter{{&converter_ops, 0, nullptr},
+                    inp_path,
+                    inp_path,
+                    std::getenv("TOLVANE_MISBEHAVE_HEADING") ? heading : "Misbehaving beam"};
   converter->model.resize(converter->model.size() - std::strlen(".inp"));
   if (act("CONVERTER", error, std::string("deck=") + inp_path + " folder=" + dir_path) !=
       TOLVANE_OK)

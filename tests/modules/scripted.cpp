@@ -34,17 +34,6 @@ void note(const std::string& call, const std::string& detail = "") {
   if (way_of(call) == "throw") throw std::runtime_error(call + " threw");
 }
 
-// Stays inside the C streams, holding their locks, for as long as standard
-// input stays open or standard output takes more.
-void keep_streams_busy(const std::string& how) {
-  if (how == "read")
-    while (std::fgetc(stdin) != EOF) {
-    }
-  if (how == "write")
-    for (;;)
-      std::fputs("MONITOR progress ...................................................\n", stdout);
-}
-
 bool sets_done_itself() { return way_of("MONITOR.done").empty(); }
 
 class ScriptedConverter : public Converter {
@@ -55,7 +44,8 @@ class ScriptedConverter : public Converter {
   void main() override {
     note("CONVERTER.main");
     const std::string way = way_of("CONVERTER.main");
-    if (way != "no-model") std::filesystem::create_directories(fs_path(inp_.substr(0, inp_.size() - 4)));
+    if (way != "no-model")
+      std::filesystem::create_directories(fs_path(inp_.substr(0, inp_.size() - 4)));
     dflag = way == "dflag";
     if (way != "null-heading")
       heading = std::getenv("TOLVANE_MISBEHAVE_HEADING")
@@ -99,12 +89,13 @@ class ScriptedMonitor : public Monitor {
         done.store(true);
       }).detach();
     note("MONITOR.run_process");
-    if (steering::seconds_of(way_of("MONITOR.run_process"), "work", seconds)) steering::pause(seconds);
+    if (steering::seconds_of(way_of("MONITOR.run_process"), "work", seconds))
+      steering::pause(seconds);
     if (sets_done_itself()) {
       steering::note("MONITOR done");
       done.store(true);
     }
-    keep_streams_busy(way_of("MONITOR.then"));
+    steering::keep_streams_busy(way_of("MONITOR.then"));
   }
   void signal_handler(int signum) override {
     note("MONITOR.signal_handler", "signum=" + std::to_string(signum));
@@ -114,7 +105,7 @@ class ScriptedMonitor : public Monitor {
     note("MONITOR.monitor_main",
          "res2frd=" + res2frd_path + " done=" + std::to_string(done.load() ? 1 : 0));
     if (way_of("MONITOR.monitor_main") == "reader") {
-      std::thread(keep_streams_busy, "read").detach();
+      std::thread(steering::keep_streams_busy, "read").detach();
       // Returns once the reader surely waits inside the stream.
       std::this_thread::sleep_for(std::chrono::milliseconds(300));
     }

@@ -79,4 +79,15 @@ inline void note(const std::string& call, const std::string& detail = "") {
     pause(way_of(call) == "sleep" ? 1.5 : seconds);
 }
 
+// Stays inside the C streams, holding their locks, for as long as standard
+// input stays open or standard output takes more.
+inline void keep_streams_busy(const std::string& how) {
+  if (how == "read")
+    while (std::fgetc(stdin) != EOF) {
+    }
+  if (how == "write")
+    for (;;)
+      std::fputs("MONITOR progress ...................................................\n", stdout);
+}
+
 }  // namespace steering
