@@ -44,4 +44,10 @@ class ChainObserver {
   virtual void tool_ended(const char* /*where*/, std::uint32_t /*exit_code*/) {}
 };
 
+// The observer of a run that nobody watches: the launcher's own.
+inline ChainObserver& nobody_watching() {
+  static ChainObserver nobody;
+  return nobody;
+}
+
 }  // namespace tolvane

@@ -53,16 +53,6 @@ CallResult call_across(const char* where, Operation&& operation) {
       &operation);
 }
 
-// Calls entry(tolvane_error*) -> T* the same way; a null object fails.
-// made keeps an object made all the same.
-template <class T, class Entry>
-CallResult create_across(const char* where, Entry&& entry, T*& made) {
-  return call_across(where, [&](tolvane_error* error) {
-    made = entry(error);
-    return made != nullptr ? TOLVANE_OK : TOLVANE_FAILED;
-  });
-}
-
 // A component object that the launcher holds until it gives it back
 // through the module's ops->release. An object still held when a failure
 // passes is not given back: the process ends with that failure, and the

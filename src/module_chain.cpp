@@ -34,6 +34,16 @@ using namespace std::chrono_literals;
 // the run ends without it: it must not hold the end.
 constexpr auto release_bound = 500ms;
 
+// The call of an object's release: it has no way to fail but a crash or an
+// exception.
+template <class T>
+auto releasing(T* object) {
+  return [object](tolvane_error*) {
+    object->ops->release(object);
+    return TOLVANE_OK;
+  };
+}
+
 // The calls of one run, each shown to the observer. The observer outlives
 // the run: the worker and a late release still report to it.
 class Calls {
@@ -64,9 +74,10 @@ class Calls {
   template <class T, class Entry>
   Component<T> construct(const char* where, const char* where_release, Entry&& entry) const {
     T* made = nullptr;
-    observer_->calling(where);
-    CallResult result = create_across<T>(where, entry, made);
-    observer_->returned(where, result);
+    CallResult result = call(where, [&](tolvane_error* error) {
+      made = entry(error);
+      return made != nullptr ? TOLVANE_OK : TOLVANE_FAILED;
+    });
     Component<T> object(where_release, made);
     end_if_interrupted(where);
     if (result.failure) throw *std::move(result.failure);
@@ -77,23 +88,14 @@ class Calls {
   template <class T>
   void release(Component<T>& component) const {
     T* object = component.release_ownership();
-    operate(component.where_release(), [object](tolvane_error*) {
-      object->ops->release(object);
-      return TOLVANE_OK;
-    });
+    operate(component.where_release(), releasing(object));
   }
 
   ChainObserver& observer() const { return *observer_; }
-  ChainObserver* observer_pointer() const { return observer_; }
 
  private:
   ChainObserver* observer_;
 };
-
-ChainObserver& nobody_watching() {
-  static ChainObserver nobody;
-  return nobody;
-}
 
 // The monitor and the text it was handed, alive as long as the pipeline or
 // the worker still uses them.
@@ -130,10 +132,7 @@ void on_worker(const char* where, Body&& body) {
 }
 
 CallResult release_call(const Calls& calls, tolvane_monitor* object) {
-  return calls.call("MONITOR.release", [object](tolvane_error*) {
-    object->ops->release(object);
-    return TOLVANE_OK;
-  });
+  return calls.call("MONITOR.release", releasing(object));
 }
 
 // Gives the monitor back once its work is over, on a thread of its own, and

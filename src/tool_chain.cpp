@@ -31,14 +31,12 @@ namespace {
 }  // namespace
 
 void Tolvane::file_exe() {
-  ChainObserver nobody;
-  ChainObserver& observer = chain.observer != nullptr ? *chain.observer : nobody;
+  ChainObserver& observer = chain.observer != nullptr ? *chain.observer : nobody_watching();
   root_dir = chain.invocation_folder;
   setting = os::path::join(*root_dir, settings_file);
-  const std::string exe_dir = os::path::join(*root_dir, tools_folder);
   const auto program = [&](Role role) {
     const ComponentKind& kind = kind_of(role);
-    return chain.tool_program ? chain.tool_program(kind) : os::path::join(exe_dir, kind.tool);
+    return chain.tool_program ? chain.tool_program(kind) : tool_path(*root_dir, kind);
   };
   const auto deadline = [&]() -> Deadline {
     if (chain.tool_limit) return platform::Clock::now() + *chain.tool_limit;

@@ -6,6 +6,7 @@
 #include "failure.hpp"
 #include "heading.hpp"
 #include "interruption.hpp"
+#include "os.hpp"
 #include "platform/child.hpp"
 #include "platform/output_decoder.hpp"
 
@@ -82,9 +83,11 @@ void start(platform::Child& child, const std::string& where, const std::string& 
   }
 }
 
-ConverterResult converted(const std::string& where, const std::string& program,
-                          const std::vector<std::string>& argv, Deadline deadline,
-                          const std::function<void(std::string_view)>& on_output) {
+}  // namespace
+
+ConverterResult run_converter_tool(const std::string& where, const std::string& program,
+                                   const std::vector<std::string>& argv, Deadline deadline,
+                                   const std::function<void(std::string_view)>& on_output) {
   platform::Child child;
   start(child, where, program, argv, Sink::pipe);
   auto decoder = platform::make_output_decoder();
@@ -127,7 +130,9 @@ ConverterResult converted(const std::string& where, const std::string& program,
   return result;
 }
 
-}  // namespace
+std::string tool_path(const std::string& folder, const ComponentKind& kind) {
+  return os::path::join(os::path::join(folder, tools_folder), kind.tool);
+}
 
 std::string seconds_text(std::chrono::milliseconds duration) {
   const auto ms = duration.count();
@@ -141,12 +146,6 @@ std::optional<std::uint32_t> run_tool(const std::string& where, const std::strin
   platform::Child child;
   start(child, where, program, argv, Sink::inherited);
   return wait_for_exit(child, where, deadline);
-}
-
-ConverterResult run_converter_tool(const std::string& where, const std::string& program,
-                                   const std::vector<std::string>& argv, Deadline deadline,
-                                   const std::function<void(std::string_view)>& on_output) {
-  return converted(where, program, argv, deadline, on_output);
 }
 
 }  // namespace tolvane

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "component_kinds.hpp"
 #include "platform/interrupts.hpp"
 
 namespace tolvane {
@@ -20,6 +21,9 @@ namespace tolvane {
 // A time limit for whoever must not wait for ever (the validator); the
 // launcher has none.
 using Deadline = std::optional<platform::Clock::time_point>;
+
+// Where the layout at folder keeps kind's tool: FOLDER/tools/TOOL.
+std::string tool_path(const std::string& folder, const ComponentKind& kind);
 
 // How a time limit reads: "10 s", "2.5 s".
 std::string seconds_text(std::chrono::milliseconds duration);

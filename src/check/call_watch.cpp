@@ -6,6 +6,7 @@
 #include "../platform/process.hpp"
 #include "../tool_runs.hpp"
 #include "checks.hpp"
+#include "verdicts.hpp"
 
 namespace tolvane::check {
 
@@ -35,9 +36,8 @@ struct CallWatch::State {
     const Check* check = check_of_call(form, where);
     if (check == nullptr)
       check = find_check(form == Form::modules ? "monitor.create" : "monitor-tool.run");
-    report->verdict(*check, failed(where + " did not return within " + seconds_text(limit),
-                                   "return when the work is over; a longer one needs --timeout" +
-                                       see("How calls go")));
+    report->verdict(*check,
+                    failed(where + " did not return within " + seconds_text(limit), hung_fix()));
     report->gave_up();
     platform::end_process(1);
   }

@@ -9,6 +9,7 @@
 #include "../platform/exit_watch.hpp"
 #include "protocol.hpp"
 #include "runs.hpp"
+#include "verdicts.hpp"
 
 namespace tolvane::check {
 
@@ -56,11 +57,9 @@ class TallyReport final : public RunReport {
     if (run_ != nullptr) {
       const Check* check = check_of_call(run_->form, where);
       if (check == nullptr || !concerns_layout(*check, *setting_)) check = chosen_.front();
-      tally_.add(*check, label_,
-                 failed((where.empty() ? "the run" : where) + " ended the process",
-                        "return from the call: a component ends the launcher's process only on "
-                        "purpose, and the launcher then ends with that status" +
-                            see("How calls go")));
+      tally_.add(
+          *check, label_,
+          failed((where.empty() ? "the run" : where) + " ended the process", ended_process_fix()));
     }
     say_all();
   }
@@ -98,10 +97,7 @@ void InProcessRuns::run(const Run& run, const std::string& label, const RunSetti
   const std::string start = os::getcwd();
   current->start(run, label, setting);
   platform::arm_exit_watch(true);
-  if (run.form == Form::modules)
-    run_modules(run, setting, *current);
-  else
-    run_tools(run, setting, *current);
+  run_here(run, setting, *current);
   os::chdir(start);
 }
 

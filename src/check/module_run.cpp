@@ -76,8 +76,7 @@ class ModuleWatch final : public ChainObserver {
         decide("monitor.unattended",
                result.outcome.threw
                    ? verdict_of_call(*result.failure, result.outcome, false)
-                   : warned("MONITOR.run_process failed (" + result.failure->kind() + ": " +
-                                result.failure->message() +
+                   : warned("MONITOR.run_process failed (" + said(*result.failure) +
                                 "): the launcher reports it on standard error, and the run "
                                 "still ends with status 0 once done is set",
                             "report a failure of the run where its user sees it; the launcher "
@@ -184,9 +183,7 @@ class ModuleWatch final : public ChainObserver {
   Verdict model_folder_verdict() const {
     if (!stand_in_made_model_folder()) return passed();
     return warned("the converter made no model folder, and this run's stand-in editor made it",
-                  "the editor you pair this converter with must make it, or the converter "
-                  "must" +
-                      see("Rules for every component"));
+                  paired_editor_fix());
   }
 
   Verdict done_verdict() const {

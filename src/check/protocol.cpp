@@ -20,14 +20,6 @@ constexpr std::string_view verdict_marker = "tolvane-check-verdict: ";
 constexpr std::string_view chain_ended_marker = "tolvane-check-chain-ended";
 constexpr std::string_view ended_marker = "tolvane-check-end";
 
-// One field of a line: whatever a component put in it, without a tab or a
-// line end.
-std::string field(std::string text) {
-  text.resize(blank_line_ends(text.data(), text.size()));
-  std::replace(text.begin(), text.end(), '\t', ' ');
-  return text;
-}
-
 void say(std::string_view marker, std::string_view rest = {}) {
   std::string line = "\n";
   line.append(marker).append(rest).append("\n");
@@ -42,14 +34,14 @@ Level level_of(std::string_view word) {
 
 }  // namespace
 
-void LineReport::calling(const char* where) { say(call_marker, field(where)); }
-void LineReport::returned(const char* where) { say(returned_marker, field(where)); }
+void LineReport::calling(const char* where) { say(call_marker, one_line(where)); }
+void LineReport::returned(const char* where) { say(returned_marker, one_line(where)); }
 void LineReport::chain_ended() { say(chain_ended_marker); }
 void LineReport::ended() { say(ended_marker); }
 
 void LineReport::verdict(const Check& check, const Verdict& verdict) {
   say(verdict_marker, std::string(check.name) + "\t" + level_word(verdict.level) + "\t" +
-                          field(verdict.seen) + "\t" + field(verdict.fix));
+                          one_line(verdict.seen) + "\t" + one_line(verdict.fix));
 }
 
 bool RunLines::feed(std::string_view text) {

@@ -23,14 +23,6 @@ int weight(Level level) {
   return 3;
 }
 
-// One line, whatever a component put in what the check saw.
-std::string one_line(std::string text) {
-  text.resize(blank_line_ends(text.data(), text.size()));
-  for (char& c : text)
-    if (c == '\t') c = ' ';
-  return text;
-}
-
 std::string xml(std::string_view text) {
   std::string out;
   for (const char c : text) {
@@ -55,6 +47,13 @@ bool counts_as_failure(Level level, bool strict) {
 }
 
 }  // namespace
+
+std::string one_line(std::string text) {
+  text.resize(blank_line_ends(text.data(), text.size()));
+  for (char& c : text)
+    if (c == '\t') c = ' ';
+  return text;
+}
 
 const char* level_word(Level level) {
   switch (level) {

@@ -54,5 +54,7 @@ class Tally {
 
 // "PASS", "WARN", "FAIL", "SKIP"
 const char* level_word(Level level);
+// One line, without a tab: whatever a component put in what a check saw.
+std::string one_line(std::string text);
 
 }  // namespace tolvane::check

@@ -23,6 +23,7 @@
 #include "in_process.hpp"
 #include "report.hpp"
 #include "runs.hpp"
+#include "verdicts.hpp"
 #include "work_folder.hpp"
 
 namespace tolvane::check {
@@ -38,8 +39,7 @@ RunSetting setting_of(const std::string& dir, std::chrono::milliseconds timeout)
   for (const ComponentKind& kind : component_kinds) {
     const auto i = static_cast<std::size_t>(kind.role);
     setting.module_present[i] = platform::is_file(module_path(dir, kind));
-    setting.tool_present[i] =
-        platform::is_file(os::path::join(os::path::join(dir, tools_folder), kind.tool));
+    setting.tool_present[i] = platform::is_file(tool_path(dir, kind));
   }
   return setting;
 }
@@ -62,13 +62,10 @@ void tally_death(const Run& run, const std::string& label, const RunLines& lines
   std::string where =
       !lines.in_progress.empty() ? lines.in_progress.back() : lines.last_call.value_or("the run");
   std::string cause;
-  std::string fix =
-      "return from the call: a component ends the launcher's process only on purpose, and the "
-      "launcher then ends with that status" +
-      see("How calls go");
+  std::string fix = ended_process_fix();
   if (hung) {
     cause = "did not return within " + seconds_text(setting.timeout);
-    fix = "return when the work is over; a longer one needs --timeout" + see("How calls go");
+    fix = hung_fix();
   } else if (lines.diagnostic) {
     // "WHERE: crash: segmentation fault (SIGSEGV)"
     const std::string& text = *lines.diagnostic;
@@ -174,12 +171,14 @@ std::vector<std::size_t> needed_runs(const RunSetting& setting,
   return needed;
 }
 
+bool passes_filter(const Check& check, const Options& options) {
+  return !options.filter || std::string(check.name).find(*options.filter) != std::string::npos;
+}
+
 std::vector<const Check*> chosen_checks(const Options& options, const RunSetting& setting) {
   std::vector<const Check*> chosen;
   for (const Check& check : all_checks())
-    if ((!options.filter || std::string(check.name).find(*options.filter) != std::string::npos) &&
-        concerns_layout(check, setting))
-      chosen.push_back(&check);
+    if (passes_filter(check, options) && concerns_layout(check, setting)) chosen.push_back(&check);
   return chosen;
 }
 
@@ -210,8 +209,7 @@ void tally_components(const Options& options, const RunSetting& setting, Tally& 
 int check_layout(const Options& options) {
   if (options.list) {
     for (const Check& check : all_checks()) {
-      if (options.filter && std::string(check.name).find(*options.filter) == std::string::npos)
-        continue;
+      if (!passes_filter(check, options)) continue;
       std::string name = check.name;
       name.resize(std::max<std::size_t>(name.size() + 2, 30), ' ');
       write_or_fail(Stream::out, name + check.description + "\n");
@@ -220,9 +218,8 @@ int check_layout(const Options& options) {
   }
   const std::string dir = os::path::abspath(options.dir);
   if (!platform::is_folder(dir)) usage_error("DIR is not a folder: " + dir);
-  if (options.filter && std::none_of(all_checks().begin(), all_checks().end(), [&](const Check& c) {
-        return std::string(c.name).find(*options.filter) != std::string::npos;
-      }))
+  if (options.filter && std::none_of(all_checks().begin(), all_checks().end(),
+                                     [&](const Check& c) { return passes_filter(c, options); }))
     usage_error("argument --filter: no check name contains '" + *options.filter + "'");
 
   RunSetting setting = setting_of(dir, options.timeout);
@@ -287,10 +284,7 @@ int run_child(const std::string& spec, const std::vector<std::string>& words) {
   }
   const Run& run = all_runs()[fields[0]];
   auto* report = new LineReport;
-  if (run.form == Form::modules)
-    run_modules(run, *setting, *report);
-  else
-    run_tools(run, *setting, *report);
+  run_here(run, *setting, *report);
   return 0;
 }
 

@@ -12,4 +12,12 @@ void run_modules(const Run& run, const RunSetting& setting, RunReport& report);
 // Runs the tool chain (or, for the missing-deck run, the converter alone).
 void run_tools(const Run& run, const RunSetting& setting, RunReport& report);
 
+// Runs the chain of the run's form.
+inline void run_here(const Run& run, const RunSetting& setting, RunReport& report) {
+  if (run.form == Form::modules)
+    run_modules(run, setting, report);
+  else
+    run_tools(run, setting, report);
+}
+
 }  // namespace tolvane::check

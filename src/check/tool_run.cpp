@@ -146,8 +146,7 @@ class ToolWatch final : public ChainObserver {
                         rules));
       return;
     }
-    decide(run_check_of(role),
-           failed(failure.kind() + ": " + failure.message(), "see" + see("Tool executables")));
+    decide(run_check_of(role), failed(said(failure), "see" + see("Tool executables")));
   }
 
   void decide(const char* name, const Verdict& verdict) {
@@ -181,11 +180,8 @@ class ToolWatch final : public ChainObserver {
                             see("Rules for every component"))};
     if (!model_before_editor_ && !setting_.present(Form::tools, Role::editor))
       return warned(
-          "inp_converter.exe made no model folder, and this run's stand-in editor "
-          "made it",
-          "the editor you pair this converter with must make it, or the converter "
-          "must" +
-              see("Rules for every component"));
+          "inp_converter.exe made no model folder, and this run's stand-in editor made it",
+          paired_editor_fix());
     return passed();
   }
 
@@ -240,8 +236,7 @@ class ToolWatch final : public ChainObserver {
 void run_missing_deck(const RunSetting& setting, RunReport& report) {
   CallWatch calls(Form::tools, setting, report);
   const std::string missing = os::path::join(os::path::dirname(setting.deck), "no such deck.inp");
-  const std::string program =
-      os::path::join(os::path::join(setting.dir, tools_folder), kind_of(Role::converter).tool);
+  const std::string program = tool_path(setting.dir, kind_of(Role::converter));
   const char* where = kind_of(Role::converter).tool;
   calls.begun(where);
   ConverterResult result;
@@ -277,8 +272,7 @@ void run_tools(const Run& run, const RunSetting& setting, RunReport& report) {
   chain.program_folder = folder;
   chain.invocation_folder = setting.dir;
   chain.tool_program = [&setting](const ComponentKind& kind) {
-    if (setting.present(Form::tools, kind.role))
-      return os::path::join(os::path::join(setting.dir, tools_folder), kind.tool);
+    if (setting.present(Form::tools, kind.role)) return tool_path(setting.dir, kind);
     return invocation_path();
   };
   chain.observer = watch;

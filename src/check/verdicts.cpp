@@ -10,8 +10,6 @@ namespace tolvane::check {
 
 namespace {
 
-std::string said(const Failure& failure) { return failure.kind() + ": " + failure.message(); }
-
 Verdict binding_verdict(const Failure& failure) {
   const std::string& text = failure.message();
   const std::string binding = see("Binding");
@@ -66,15 +64,14 @@ Verdict verdict_of_module_failure(const Failure& failure, const CallOutcome& out
 
 Verdict verdict_of_call(const Failure& failure, const CallOutcome& outcome, bool entry) {
   const std::string& where = failure.where();
-  const std::string said = failure.kind() + ": " + failure.message();
   const std::string calls = see("How calls go");
   if (outcome.threw)
-    return failed(where + " let a C++ exception out across the C interface (" + said + ")",
+    return failed(where + " let a C++ exception out across the C interface (" + said(failure) + ")",
                   "catch it and report it: return tolvane_fail(error, kind, message); the "
                   "classes of component.hpp do that" +
                       calls);
   if (outcome.succeeded && outcome.reported)
-    return failed(where + " reported a failure (" + said + ") and " +
+    return failed(where + " reported a failure (" + said(failure) + ") and " +
                       (entry ? "returned an object" : "returned TOLVANE_OK"),
                   std::string(entry ? "return NULL when it fails"
                                     : "a reported failure is a failure: return "
@@ -82,9 +79,9 @@ Verdict verdict_of_call(const Failure& failure, const CallOutcome& outcome, bool
                       calls);
   const std::string what = where + (entry ? " returned NULL" : " failed");
   if (!outcome.reported)
-    return failed(what + " without saying why (" + said + ")",
+    return failed(what + " without saying why (" + said(failure) + ")",
                   "say why: return tolvane_fail(error, kind, message);" + calls);
-  return failed(what + " (" + said + ")",
+  return failed(what + " (" + said(failure) + ")",
                 "it must succeed for a valid deck; check yours with --deck FILE");
 }
 
@@ -117,6 +114,23 @@ Verdict heading_verdict(const std::optional<std::string>& heading) {
                     "form either" +
                         where);
   return passed("\"" + *heading + "\"");
+}
+
+std::string said(const Failure& failure) { return failure.kind() + ": " + failure.message(); }
+
+std::string hung_fix() {
+  return "return when the work is over; a longer one needs --timeout" + see("How calls go");
+}
+
+std::string ended_process_fix() {
+  return "return from the call: a component ends the launcher's process only on purpose, and "
+         "the launcher then ends with that status" +
+         see("How calls go");
+}
+
+std::string paired_editor_fix() {
+  return "the editor you pair this converter with must make it, or the converter must" +
+         see("Rules for every component");
 }
 
 std::string done_fix() {

@@ -23,6 +23,15 @@ Verdict verdict_of_call(const Failure& failure, const CallOutcome& outcome, bool
 // The converter's heading as the editor is to get it.
 Verdict heading_verdict(const std::optional<std::string>& heading);
 
+// What a failure says, as its diagnostic would after WHERE: "KIND: MESSAGE".
+std::string said(const Failure& failure);
+
+// What fixes a call that does not return, one that ends the process, and a
+// converter that leaves the model folder to a stand-in editor.
+std::string hung_fix();
+std::string ended_process_fix();
+std::string paired_editor_fix();
+
 // How done is to be set.
 std::string done_fix();
 

@@ -74,10 +74,11 @@ std::optional<std::string> missing_library(const std::wstring& path, int depth =
   const auto in = [](std::wstring place, const std::wstring& file) {
     return place.append(L"\\").append(file);
   };
+  const std::wstring system = system_folder();
   for (const std::string& name : imported_libraries(*bytes)) {
     const std::wstring library = win32::wide(name);
     if (name.starts_with("api-ms-") || name.starts_with("ext-ms-") ||
-        GetModuleHandleW(library.c_str()) != nullptr || is_file(in(system_folder(), library)))
+        GetModuleHandleW(library.c_str()) != nullptr || is_file(in(system, library)))
       continue;
     const std::wstring beside = in(folder, library);
     if (!is_file(beside)) return name;
